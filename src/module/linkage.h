@@ -1,0 +1,6 @@
+// The exported module record.
+#pragma once
+
+#include "host/gauge_records.h"
+
+extern "C" TP_EXPORT LinkageRecord Linkage;

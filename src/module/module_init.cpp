@@ -1,0 +1,86 @@
+// Module init and deinit: what the host calls through Linkage to start the
+// module and to take it down again, and the last-chance release at unload.
+#include "module/module_init.h"
+
+#include "host/guids.h"
+#include "host/panel_calls.h"
+#include "module/module_state.h"
+#include "module/service_set.h"
+#include "sampling/pause_callback.h"
+#include "sampling/point_table.h"
+#include "sampling/sampler_worker.h"
+
+ModuleState g_module;
+
+namespace {
+
+// How long deinit waits for a running worker before it gives up on it.
+constexpr uint32_t kWorkerStopTimeoutMs = 5000;
+
+void attach_controls() {
+    ControlVars& c = g_module.controls;
+    attach(c.paused, "FSSimIsPaused");
+    attach(c.active, "WZ_Active");
+    attach(c.updateInterval, "WZ_UpdateInterval");
+    attach(c.pointCount, "WZ_PointCount");
+    attach(c.surface, "WZ_pSurface");
+    attach(c.pdk, "WZ_PDK");
+}
+
+bool acquire_pdk() {
+    void* root = nullptr;
+    P3D::Status status = panel::get_pdk(ids::kPdkRootPreferred, &root);
+    if (status < 0) status = panel::get_pdk(ids::kPdkRootFallback, &root);
+    g_module.pdk = status < 0 ? nullptr : static_cast<P3D::IPdkRoot*>(root);
+    return g_module.pdk != nullptr;
+}
+
+bool acquire_surface() {
+    void* surface = nullptr;
+    P3D::Status status = g_module.pdk->QueryService(ids::kSurfaceService, ids::kSurfaceInterface, &surface);
+    if (status < 0) return false;
+    store(g_module.surface, static_cast<P3D::ISurfaceService*>(surface));
+    return surface != nullptr;
+}
+
+void release_surface() {
+    P3D::ISurfaceService* surface = g_module.surface.exchange(nullptr, std::memory_order_relaxed);
+    if (surface) surface->Release();
+}
+
+// Without deinit the host still expects the surface service back when the
+// module is unloaded; nothing else can safely be taken down that late.
+struct UnloadRelease {
+    ~UnloadRelease() { release_surface(); }
+} g_unloadRelease;
+
+}  // namespace
+
+void module_init() {
+    attach_controls();
+    g_module.unitsRadians = panel::units_id("radians");
+    g_module.unitsFeet = panel::units_id("feet");
+    bool haveRoot = acquire_pdk();
+    panel::set(g_module.controls.pdk.id, haveRoot ? 1.0 : 0.0);
+    if (!haveRoot) return;
+    g_module.services = build_service_set(g_module.pdk);
+    bool haveSurface = acquire_surface();
+    panel::set(g_module.controls.surface.id, haveSurface ? 1.0 : 0.0);
+    if (haveSurface) start_pause_tracking();
+}
+
+void module_deinit() {
+    // A worker still running uses the table, the event and the surface
+    // service; if it cannot be stopped they stay rather than be pulled away.
+    bool workerGone = stop_worker(kWorkerStopTimeoutMs);
+    stop_pause_tracking();
+    if (workerGone) release_surface();
+    if (g_module.pdk) g_module.pdk->Release();
+    g_module.pdk = nullptr;
+    if (g_module.services) destroy_service_set(g_module.services);
+    g_module.services = nullptr;
+    if (!workerGone) return;
+    if (os::Handle event = load(g_module.quitEvent)) os::close_handle(event);
+    store(g_module.quitEvent, static_cast<os::Handle>(nullptr));
+    free_point_table();
+}

@@ -1,0 +1,70 @@
+// Building, reading and freeing the point table.
+#include "sampling/point_table.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "module/module_state.h"
+
+namespace {
+
+constexpr const char* kPrefixes[4] = {"WZPointLat_", "WZPointLon_", "WZPointAlt_", "WZPointElevation_"};
+
+int64_t* count_slot(const TerrainPoint* points) {
+    return reinterpret_cast<int64_t*>(const_cast<TerrainPoint*>(points)) - 1;
+}
+
+// Writes i in decimal, without sign or leading zeros; i has at most 5 digits.
+void format_index(char (&digits)[6], int32_t i) {
+    char reversed[6];
+    int n = 0;
+    do {
+        reversed[n++] = static_cast<char>('0' + i % 10);
+        i /= 10;
+    } while (i > 0);
+    for (int k = 0; k < n; ++k) digits[k] = reversed[n - 1 - k];
+    digits[n] = '\0';
+}
+
+void attach_point(TerrainPoint& point, int32_t index) {
+    char digits[6];
+    format_index(digits, index);
+    NamedVar* records[4] = {&point.lat, &point.lon, &point.alt, &point.elevation};
+    for (int r = 0; r < 4; ++r) {
+        char name[kNameCapacity] = {};
+        std::strcat(std::strcpy(name, kPrefixes[r]), digits);
+        attach(*records[r], name);
+    }
+}
+
+}  // namespace
+
+int build_point_table() {
+    int32_t n = load(g_module.pointCount);
+    if (n < 1) return 0;
+    if (n > kMaxPoints) n = kMaxPoints;
+    void* block = std::malloc(sizeof(int64_t) + static_cast<size_t>(n) * sizeof(TerrainPoint));
+    if (!block) return 0;
+    *static_cast<int64_t*>(block) = n;
+    auto* points = reinterpret_cast<TerrainPoint*>(static_cast<int64_t*>(block) + 1);
+    for (int32_t i = 0; i < n; ++i) new (&points[i]) TerrainPoint;
+    store(g_module.points, points);
+    for (int32_t i = 0; i < n; ++i) attach_point(points[i], i);
+    return 1;
+}
+
+void free_point_table() {
+    TerrainPoint* points = load(g_module.points);
+    if (!points) return;
+    std::free(count_slot(points));
+    store(g_module.points, static_cast<TerrainPoint*>(nullptr));
+}
+
+int64_t table_count(const TerrainPoint* points) { return points ? *count_slot(points) : 0; }
+
+int32_t usable_points(const TerrainPoint* points) {
+    int64_t stored = table_count(points);
+    int32_t wanted = load(g_module.pointCount);
+    return stored < wanted ? static_cast<int32_t>(stored) : wanted;
+}
