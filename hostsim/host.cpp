@@ -1,0 +1,361 @@
+// The simulated host's state and its panel-services table.
+#include "hostsim/host.h"
+
+#include <cmath>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+#include "hostsim/pdk_objects.h"
+
+namespace hostsim {
+namespace {
+
+std::atomic<Host*> g_active{nullptr};
+
+Host& host() { return *Host::active(); }
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Factor from a unit to the canonical unit of its kind; 1 for unknown ids.
+double to_canonical(int32_t units) {
+    switch (units) {
+    case kUnitsDegrees: return kPi / 180.0;
+    case kUnitsMeters: return 1.0 / 0.3048;
+    default: return 1.0;
+    }
+}
+
+// The panel-services entries, plain C functions as a host exports them.
+int32_t ps_register(const char* name) { return host().register_var(name); }
+int32_t ps_check(const char* name) { return host().check_var(name); }
+double ps_get(int32_t id) { return host().get(id); }
+double ps_get_typed(int32_t id, int32_t units) { return host().get_typed(id, units); }
+void ps_set(int32_t id, double value) { host().set(id, value); }
+void ps_set_typed(int32_t id, double value, int32_t units) { host().set_typed(id, value, units); }
+int32_t ps_units(const char* name) { return host().units_id(name); }
+int32_t ps_get_pdk(const P3D::Guid& iid, void** root) { return host().get_pdk(iid, root); }
+
+// Element-list services: logged with the root element and the argument
+// passed through, answering a value that tells them apart.
+constexpr const char* kElementListNames[] = {"element_list_query", "element_list_install",
+                                             "element_list_initialise", "element_list_update",
+                                             "element_list_generate", "element_list_draw",
+                                             "element_list_plot", "element_list_kill"};
+
+uint64_t log_element_list(uint32_t entry, ElementBase* root, uint64_t argument) {
+    std::ostringstream name;
+    name << static_cast<const void*>(root);
+    host().log({kElementListNames[entry - kElementListQuery], name.str(), static_cast<double>(argument), 0,
+                std::this_thread::get_id()});
+    return 0x7000 + entry;
+}
+
+template <uint32_t Entry>
+uint64_t ps_element_list(ElementBase* root) {
+    return log_element_list(Entry, root, 0);
+}
+uint64_t ps_element_list_install(ElementBase* root, uint64_t resource) {
+    return log_element_list(kElementListInstall, root, resource);
+}
+uint64_t ps_element_list_generate(ElementBase* root, uint32_t phase) {
+    return log_element_list(kElementListGenerate, root, phase);
+}
+
+// Every entry a module must not call reports itself.
+template <uint32_t Entry>
+uint64_t ps_trap() {
+    host().record_trap(Entry);
+    return 0;
+}
+
+template <uint32_t... Entries>
+std::array<void*, kPanelEntryCount> make_table(std::integer_sequence<uint32_t, Entries...>) {
+    return {{reinterpret_cast<void*>(&ps_trap<Entries>)...}};
+}
+
+std::array<void*, kPanelEntryCount> build_table() {
+    auto table = make_table(std::make_integer_sequence<uint32_t, kPanelEntryCount>{});
+    table[kRegisterNamedVar] = reinterpret_cast<void*>(&ps_register);
+    table[kCheckNamedVar] = reinterpret_cast<void*>(&ps_check);
+    table[kGetNamedVar] = reinterpret_cast<void*>(&ps_get);
+    table[kGetNamedVarTyped] = reinterpret_cast<void*>(&ps_get_typed);
+    table[kSetNamedVar] = reinterpret_cast<void*>(&ps_set);
+    table[kSetNamedVarTyped] = reinterpret_cast<void*>(&ps_set_typed);
+    table[kGetUnitsEnum] = reinterpret_cast<void*>(&ps_units);
+    table[kGetPdk] = reinterpret_cast<void*>(&ps_get_pdk);
+    table[kElementListQuery] = reinterpret_cast<void*>(&ps_element_list<kElementListQuery>);
+    table[kElementListInstall] = reinterpret_cast<void*>(&ps_element_list_install);
+    table[kElementListInitialise] = reinterpret_cast<void*>(&ps_element_list<kElementListInitialise>);
+    table[kElementListUpdate] = reinterpret_cast<void*>(&ps_element_list<kElementListUpdate>);
+    table[kElementListGenerate] = reinterpret_cast<void*>(&ps_element_list_generate);
+    table[kElementListDraw] = reinterpret_cast<void*>(&ps_element_list<kElementListDraw>);
+    table[kElementListKill] = reinterpret_cast<void*>(&ps_element_list<kElementListKill>);
+    return table;
+}
+
+const std::array<void*, kPanelEntryCount> g_table = build_table();
+
+}  // namespace
+
+// --- Ledger ---
+
+void Ledger::add(const std::string& object) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (auto& entry : held_)
+        if (entry.first == object) {
+            ++entry.second;
+            return;
+        }
+    held_.emplace_back(object, 1);
+}
+
+bool Ledger::release(const std::string& object) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (auto& entry : held_)
+        if (entry.first == object && entry.second > 0) {
+            --entry.second;
+            return true;
+        }
+    ++overReleases_;
+    return false;
+}
+
+int Ledger::outstanding() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    int total = 0;
+    for (const auto& entry : held_) total += entry.second;
+    return total;
+}
+
+int Ledger::over_releases() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return overReleases_;
+}
+
+std::string Ledger::report() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::ostringstream out;
+    for (const auto& entry : held_)
+        if (entry.second != 0) out << entry.first << " holds " << entry.second << " reference(s); ";
+    if (overReleases_) out << overReleases_ << " release(s) of references never held; ";
+    return out.str();
+}
+
+// --- Host ---
+
+Host::Host()
+    : root_(std::make_unique<PdkRoot>(*this)),
+      events_(std::make_unique<EventService>(*this)),
+      surface_(std::make_unique<SurfaceService>(*this)),
+      terrain_(relief_terrain()) {
+    for (int field = 1; field < ids::kServiceCount; ++field)
+        services_.push_back(std::make_unique<ServiceObject>(*this, "Service" + std::to_string(field + 1),
+                                                            ids::kServices[field].iid));
+    Host* expected = nullptr;
+    if (!g_active.compare_exchange_strong(expected, this))
+        throw std::logic_error("hostsim: only one Host may be active at a time");
+}
+
+Host::~Host() {
+    release_hang();
+    g_active.store(nullptr);
+}
+
+Host* Host::active() { return g_active.load(); }
+
+const Host::Var* Host::find(int32_t id) const {
+    if (id < 1 || static_cast<size_t>(id) > vars_.size()) return nullptr;
+    return &vars_[static_cast<size_t>(id) - 1];
+}
+
+int32_t Host::register_var(const char* name) {
+    int32_t id;
+    {
+        std::lock_guard<std::mutex> hold(varsLock_);
+        for (size_t i = 0; i < vars_.size(); ++i)
+            if (vars_[i].name == name) return static_cast<int32_t>(i + 1);
+        vars_.push_back({name, 0.0});
+        id = static_cast<int32_t>(vars_.size());
+    }
+    log({"register", name, static_cast<double>(id), 0, std::this_thread::get_id()});
+    return id;
+}
+
+int32_t Host::check_var(const char* name) const {
+    int32_t id = 0;
+    {
+        std::lock_guard<std::mutex> hold(varsLock_);
+        for (size_t i = 0; i < vars_.size(); ++i)
+            if (vars_[i].name == name) id = static_cast<int32_t>(i + 1);
+    }
+    const_cast<Host*>(this)->log({"check", name, static_cast<double>(id), 0, std::this_thread::get_id()});
+    return id;
+}
+
+double Host::get(int32_t id) const { return get_typed(id, 0); }
+
+double Host::get_typed(int32_t id, int32_t units) const {
+    std::string name;
+    double value = 0.0;
+    {
+        std::lock_guard<std::mutex> hold(varsLock_);
+        if (const Var* var = find(id)) {
+            name = var->name;
+            value = var->value / to_canonical(units);
+        }
+    }
+    const_cast<Host*>(this)->log({units ? "get_typed" : "get", name, value, units, std::this_thread::get_id()});
+    return value;
+}
+
+void Host::set(int32_t id, double value) { set_typed(id, value, 0); }
+
+void Host::set_typed(int32_t id, double value, int32_t units) {
+    std::string name;
+    {
+        std::lock_guard<std::mutex> hold(varsLock_);
+        if (Var* var = const_cast<Var*>(find(id))) {
+            name = var->name;
+            var->value = value * to_canonical(units);
+        }
+    }
+    log({units ? "set_typed" : "set", name, value, units, std::this_thread::get_id()});
+}
+
+int32_t Host::units_id(const char* name) const {
+    static const std::pair<const char*, int32_t> kUnits[] = {
+        {"radians", kUnitsRadians}, {"degrees", kUnitsDegrees}, {"feet", kUnitsFeet}, {"meters", kUnitsMeters}};
+    int32_t id = 0;
+    for (const auto& unit : kUnits)
+        if (std::string(name) == unit.first) id = unit.second;
+    const_cast<Host*>(this)->log({"units", name, static_cast<double>(id), 0, std::this_thread::get_id()});
+    return id;
+}
+
+double Host::value(const std::string& name) const {
+    std::lock_guard<std::mutex> hold(varsLock_);
+    for (const Var& var : vars_)
+        if (var.name == name) return var.value;
+    return std::nan("");
+}
+
+double Host::value_in(const std::string& name, const std::string& units) const {
+    return value(name) / to_canonical(units_id(units.c_str()));
+}
+
+void Host::set_value(const std::string& name, double value) { set_value_in(name, value, ""); }
+
+void Host::set_value_in(const std::string& name, double value, const std::string& units) {
+    int32_t unitsId = units.empty() ? 0 : units_id(units.c_str());
+    std::lock_guard<std::mutex> hold(varsLock_);
+    for (Var& var : vars_)
+        if (var.name == name) {
+            var.value = value * to_canonical(unitsId);
+            return;
+        }
+    vars_.push_back({name, value * to_canonical(unitsId)});
+}
+
+bool Host::has_var(const std::string& name) const {
+    std::lock_guard<std::mutex> hold(varsLock_);
+    for (const Var& var : vars_)
+        if (var.name == name) return true;
+    return false;
+}
+
+size_t Host::var_count() const {
+    std::lock_guard<std::mutex> hold(varsLock_);
+    return vars_.size();
+}
+
+void* const* Host::panel_table() const { return g_table.data(); }
+
+std::vector<std::string> Host::traps() const {
+    std::lock_guard<std::mutex> hold(trapLock_);
+    return traps_;
+}
+
+void Host::record_trap(uint32_t entry) {
+    std::lock_guard<std::mutex> hold(trapLock_);
+    traps_.push_back("entry " + std::to_string(entry));
+}
+
+int32_t Host::get_pdk(const P3D::Guid& iid, void** root) {
+    log({"get_pdk", iid == ids::kPdkRootPreferred ? "preferred" : iid == ids::kPdkRootFallback ? "fallback" : "other",
+         0, 0, std::this_thread::get_id()});
+    bool refused = iid == ids::kPdkRootPreferred ? refusals_.rootPreferred
+                   : iid == ids::kPdkRootFallback ? refusals_.rootFallback
+                                                  : true;
+    if (refused || !root) return P3D::kNoInterface;
+    *root = static_cast<P3D::IPdkRoot*>(root_.get());
+    ledger_.add(root_->name());
+    return P3D::kOk;
+}
+
+P3D::IUnknown* Host::service(int field) const {
+    if (field == 0) return events_.get();
+    return services_.at(static_cast<size_t>(field) - 1).get();
+}
+
+EventService& Host::events() const { return *events_; }
+SurfaceService& Host::surface() const { return *surface_; }
+
+void Host::set_terrain(std::shared_ptr<const Terrain> terrain) {
+    std::lock_guard<std::mutex> hold(terrainLock_);
+    terrain_ = std::move(terrain);
+}
+
+std::shared_ptr<const Terrain> Host::terrain() const {
+    std::lock_guard<std::mutex> hold(terrainLock_);
+    return terrain_;
+}
+
+void Host::set_surface_mode(SurfaceMode mode, int slowMs) {
+    {
+        std::lock_guard<std::mutex> hold(hangLock_);
+        if (mode == SurfaceMode::Hanging) hangOpen_ = false;
+    }
+    surfaceDelayMs_ = slowMs;
+    surfaceMode_ = mode;
+}
+
+void Host::release_hang() {
+    {
+        std::lock_guard<std::mutex> hold(hangLock_);
+        hangOpen_ = true;
+    }
+    hangReleased_.notify_all();
+}
+
+void Host::wait_while_hanging() {
+    std::unique_lock<std::mutex> hold(hangLock_);
+    hangReleased_.wait(hold, [this] { return hangOpen_; });
+}
+
+void Host::deliver_message(uint64_t value) {
+    MessageArgs args(value);
+    events_->deliver(&args);
+}
+
+void Host::deliver_null_message() { events_->deliver(nullptr); }
+
+size_t Host::subscriber_count() const { return events_->subscriber_count(); }
+
+void Host::log(Call call) {
+    if (!logging_.load(std::memory_order_relaxed)) return;
+    std::lock_guard<std::mutex> hold(logLock_);
+    calls_.push_back(std::move(call));
+}
+
+std::vector<Call> Host::calls() const {
+    std::lock_guard<std::mutex> hold(logLock_);
+    return calls_;
+}
+
+void Host::clear_calls() {
+    std::lock_guard<std::mutex> hold(logLock_);
+    calls_.clear();
+}
+
+}  // namespace hostsim

@@ -1,0 +1,165 @@
+// The simulated host: named variables and units, the panel-services table a
+// module calls, the PDK objects behind it, a reference ledger on every host
+// object, a call log, and the refusals a real host may answer with.
+//
+// One Host is active at a time: the panel-services table is a table of
+// plain C function pointers, and they find their host through it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostsim/terrain.h"
+#include "host/guids.h"
+#include "host/panel_services.h"
+
+namespace hostsim {
+
+class PdkRoot;
+class ServiceObject;
+class EventService;
+class SurfaceService;
+
+// Units the host knows; canonical storage is radians for angles and feet
+// for lengths, so a value set in feet reads back unchanged untyped.
+constexpr int32_t kUnitsRadians = 61;
+constexpr int32_t kUnitsDegrees = 62;
+constexpr int32_t kUnitsFeet = 71;
+constexpr int32_t kUnitsMeters = 72;
+
+// One call the module made into the host.
+struct Call {
+    std::string op;    // "get", "set_typed", "QueryService", "QueryElevation", ...
+    std::string name;  // variable or object name, where there is one
+    double value = 0;  // the value set or returned, where there is one
+    int32_t units = 0;
+    std::thread::id thread;
+};
+
+// How the surface service answers QueryElevation.
+enum class SurfaceMode { Normal, Failing, Slow, Hanging };
+
+// The refusals the host can be told to answer with.
+struct Refusals {
+    bool rootPreferred = false;
+    bool rootFallback = false;
+    std::array<bool, ids::kServiceCount> services{};  // by field, 0 = the event service
+    bool surface = false;
+};
+
+// Counts the references the module holds on each host object.
+class Ledger {
+public:
+    void add(const std::string& object);
+    // False for a release of a reference the module does not hold.
+    bool release(const std::string& object);
+    int outstanding() const;
+    int over_releases() const;
+    std::string report() const;  // "" when every reference came back
+
+private:
+    mutable std::mutex lock_;
+    std::vector<std::pair<std::string, int>> held_;
+    int overReleases_ = 0;
+};
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    static Host* active();
+
+    // --- named variables, as the panel services see them ---
+    int32_t register_var(const char* name);
+    int32_t check_var(const char* name) const;
+    double get(int32_t id) const;
+    double get_typed(int32_t id, int32_t units) const;
+    void set(int32_t id, double value);
+    void set_typed(int32_t id, double value, int32_t units);
+    int32_t units_id(const char* name) const;
+
+    // --- the same by name, for tests and tools (registering when absent) ---
+    double value(const std::string& name) const;  // NaN when no such variable
+    double value_in(const std::string& name, const std::string& units) const;
+    void set_value(const std::string& name, double value);
+    void set_value_in(const std::string& name, double value, const std::string& units);
+    bool has_var(const std::string& name) const;
+    size_t var_count() const;
+
+    // --- the panel-services table handed to a module ---
+    void* const* panel_table() const;
+    // Entries called that a module must not call, as "entry N".
+    std::vector<std::string> traps() const;
+    void record_trap(uint32_t entry);
+
+    // --- PDK ---
+    Refusals& refusals() { return refusals_; }
+    int32_t get_pdk(const P3D::Guid& iid, void** root);
+    P3D::IUnknown* service(int field) const;  // the host's own object, for tests
+    EventService& events() const;
+    SurfaceService& surface() const;
+    void set_terrain(std::shared_ptr<const Terrain> terrain);
+    std::shared_ptr<const Terrain> terrain() const;
+    void set_surface_mode(SurfaceMode mode, int slowMs = 0);
+    SurfaceMode surface_mode() const { return surfaceMode_.load(); }
+    int surface_delay_ms() const { return surfaceDelayMs_.load(); }
+    // Lets every hanging QueryElevation return.
+    void release_hang();
+    void wait_while_hanging();
+
+    // Delivers the message event to its subscribers on the calling thread.
+    void deliver_message(uint64_t value);
+    void deliver_null_message();
+    size_t subscriber_count() const;
+
+    // --- bookkeeping ---
+    Ledger& ledger() { return ledger_; }
+    void set_logging(bool on) { logging_ = on; }
+    void log(Call call);
+    std::vector<Call> calls() const;
+    void clear_calls();
+
+private:
+    struct Var {
+        std::string name;
+        double value;
+    };
+    const Var* find(int32_t id) const;
+
+    mutable std::mutex varsLock_;
+    std::vector<Var> vars_;  // id = index + 1
+
+    mutable std::mutex logLock_;
+    std::vector<Call> calls_;
+    std::atomic<bool> logging_{true};
+
+    mutable std::mutex trapLock_;
+    std::vector<std::string> traps_;
+
+    Ledger ledger_;
+    Refusals refusals_;
+    std::unique_ptr<PdkRoot> root_;
+    std::vector<std::unique_ptr<ServiceObject>> services_;
+    std::unique_ptr<EventService> events_;
+    std::unique_ptr<SurfaceService> surface_;
+
+    mutable std::mutex terrainLock_;
+    std::shared_ptr<const Terrain> terrain_;
+    std::atomic<SurfaceMode> surfaceMode_{SurfaceMode::Normal};
+    std::atomic<int> surfaceDelayMs_{0};
+    std::mutex hangLock_;
+    std::condition_variable hangReleased_;
+    bool hangOpen_ = false;
+};
+
+}  // namespace hostsim

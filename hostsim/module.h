@@ -1,0 +1,59 @@
+// Loading a gauge module as a host does: a fresh copy of the file each
+// time (so its global state starts at zero), the ImportTable and Linkage
+// checks, the panel-services table written in, init and deinit.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "host/gauge_records.h"
+#include "host/panel_services.h"
+#include "hostsim/host.h"
+
+namespace hostsim {
+
+// A file that is missing, cannot be loaded, or is not a gauge module.
+class LoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Module {
+public:
+    // Loads the module at path for host; throws LoadError with a reason.
+    Module(Host& host, const std::string& path);
+    // Unloads, with no deinit if the caller never called it, as a host that
+    // is killed would.
+    ~Module();
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+
+    void init();
+    void deinit();
+    bool initialised() const { return initialised_; }
+
+    Host& host() const { return host_; }
+    LinkageRecord& linkage() const { return *linkage_; }
+    ImportTableRecord& import_table() const { return *importTable_; }
+    // The gauge of that name in Linkage's gauge table, or null.
+    GaugeHeader* gauge(const std::string& name) const;
+    // The bitmap resource of that id as a device-independent bitmap (the
+    // information header, any colour table and the rows); empty if none.
+    std::string bitmap(uint32_t resourceId) const;
+    void* native_handle() const { return handle_; }
+
+private:
+    Host& host_;
+    std::string copy_;
+    void* handle_ = nullptr;
+    LinkageRecord* linkage_ = nullptr;
+    ImportTableRecord* importTable_ = nullptr;
+    bool initialised_ = false;
+};
+
+// The module built beside the running program (terrain_probe.dll or .so).
+std::string default_module_path();
+// The directory of the running program.
+std::string program_directory();
+
+}  // namespace hostsim

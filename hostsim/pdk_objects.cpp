@@ -1,0 +1,102 @@
+// The host's PDK objects.
+#include "hostsim/pdk_objects.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace hostsim {
+
+namespace {
+std::thread::id self() { return std::this_thread::get_id(); }
+}  // namespace
+
+P3D::Status PdkRoot::QueryInterface(const P3D::Guid& iid, void** object) {
+    if (iid == ids::kPdkRootFallback) return HostObject::QueryInterface(ids::kPdkRootPreferred, object);
+    return HostObject::QueryInterface(iid, object);
+}
+
+P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid, void** object) {
+    if (!object) return P3D::kFail;
+    *object = nullptr;
+    const Refusals& refused = host_.refusals();
+    if (service == ids::kSurfaceService) {
+        host_.log({"QueryService", "SurfaceService", 0, 0, self()});
+        if (refused.surface || iid != ids::kSurfaceInterface) return P3D::kNoInterface;
+        return host_.surface().QueryInterface(iid, object);
+    }
+    for (int field = 0; field < ids::kServiceCount; ++field) {
+        if (service != ids::kServices[field].service) continue;
+        host_.log({"QueryService", "Service" + std::to_string(field + 1), 0, 0, self()});
+        if (refused.services[static_cast<size_t>(field)] || iid != ids::kServices[field].iid) return P3D::kNoInterface;
+        return host_.service(field)->QueryInterface(iid, object);
+    }
+    host_.log({"QueryService", "unknown", 0, 0, self()});
+    return P3D::kNoInterface;
+}
+
+P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
+    host_.log({"Subscribe", name_, 0, 0, self()});
+    if (event != ids::kMessageEvent || !callback) return P3D::kFail;
+    callback->AddRef();
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    subscribers_.push_back(callback);
+    return P3D::kOk;
+}
+
+P3D::Status EventService::Unsubscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
+    host_.log({"Unsubscribe", name_, 0, 0, self()});
+    if (event != ids::kMessageEvent) return P3D::kFail;
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    auto it = std::find(subscribers_.begin(), subscribers_.end(), callback);
+    if (it == subscribers_.end()) return P3D::kFail;
+    subscribers_.erase(it);
+    callback->Release();
+    return P3D::kOk;
+}
+
+void EventService::deliver(P3D::IMessageArgs* args) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    for (P3D::ICallbackV400* callback : subscribers_) callback->HandleMessage(args);
+}
+
+size_t EventService::subscriber_count() const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return subscribers_.size();
+}
+
+P3D::Status SurfaceService::QuerySurfaceType(void*, const P3D::GeoPosition*) {
+    host_.log({"QuerySurfaceType", name_, 0, 0, self()});
+    return P3D::kNoInterface;
+}
+
+P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) {
+    switch (host_.surface_mode()) {
+    case SurfaceMode::Failing:
+        host_.log({"QueryElevation", name_, 0, 0, self()});
+        return P3D::kFail;
+    case SurfaceMode::Slow:
+        std::this_thread::sleep_for(std::chrono::milliseconds(host_.surface_delay_ms()));
+        break;
+    case SurfaceMode::Hanging:
+        host_.wait_while_hanging();
+        break;
+    case SurfaceMode::Normal:
+        break;
+    }
+    if (!elevationFeet || !position) return P3D::kFail;
+    *elevationFeet = static_cast<float>(host_.terrain()->elevation_feet(position->latitude, position->longitude));
+    host_.log({"QueryElevation", name_, *elevationFeet, 0, self()});
+    return P3D::kOk;
+}
+
+P3D::Status MessageArgs::QueryInterface(const P3D::Guid&, void** object) {
+    if (object) *object = nullptr;
+    return P3D::kNoInterface;
+}
+
+P3D::ValueRecord* MessageArgs::GetArg(P3D::ValueRecord* result, uint32_t index) {
+    result->value = index == 0 ? value_ : 0;
+    return result;
+}
+
+}  // namespace hostsim

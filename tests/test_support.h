@@ -1,0 +1,51 @@
+// Shared fixtures: a simulated host with the module loaded from the build,
+// and small helpers for waiting on what the worker does.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "hostsim/gauge_system.h"
+#include "hostsim/host.h"
+#include "hostsim/module.h"
+
+namespace tp_test {
+
+// Polls until the condition holds or the time runs out (loose on purpose:
+// the machines are shared).
+inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A host with the module loaded but not yet initialised, so a test can
+// set refusals first.
+class ModuleTest : public ::testing::Test {
+protected:
+    ModuleTest() : module(std::make_unique<hostsim::Module>(host, hostsim::default_module_path())) {}
+    ~ModuleTest() override {
+        if (module && module->initialised()) module->deinit();
+    }
+
+    // Deinit, then unload, then the ledger must be back at zero.
+    void shut_down_cleanly() {
+        module->deinit();
+        module.reset();
+        EXPECT_EQ(host.ledger().report(), "");
+        EXPECT_EQ(host.ledger().outstanding(), 0);
+        EXPECT_TRUE(host.traps().empty());
+    }
+
+    hostsim::Host host;
+    std::unique_ptr<hostsim::Module> module;
+};
+
+}  // namespace tp_test
