@@ -64,8 +64,8 @@ constexpr MouseArea area(uint32_t kind, int32_t x = 0, int32_t y = 0, int32_t w 
     return MouseArea{kind, x, y, w, h, cursor, 0, mask, 0, target, nullptr};
 }
 
-constexpr GaugeHeader header(const char* name, ElementBase* const* elements, uint32_t sizeMm,
-                             const MouseArea* mouse, GaugeCallback callback) {
+constexpr GaugeHeader header(const char* name, ElementBase* const* elements, uint32_t sizeMm, MouseArea* mouse,
+                             GaugeCallback callback) {
     GaugeHeader h{};
     h.version = kGaugeHeaderVersion;
     h.name = name;
@@ -86,7 +86,7 @@ constexpr GaugeHeader header(const char* name, ElementBase* const* elements, uin
 // The vorn gauge: one invisible image and a mouse list with no clickable area.
 ImageElement g_vornImage = image(kVornBitmap, &g_vornHeader, nullptr);
 ElementBase* const g_vornRoot = &g_vornImage.base;
-constexpr MouseArea g_vornMouse[] = {area(kMouseBegin), area(kMouseParentEnd), area(kMouseEnd)};
+MouseArea g_vornMouse[] = {area(kMouseBegin), area(kMouseParentEnd), area(kMouseEnd)};
 
 // The display gauge: the panel, then the index, position and elevation texts.
 extern TextElement g_positionText, g_elevationText;
@@ -100,7 +100,7 @@ ImageElement g_displayImage = image(kDisplayBitmap, &g_displayHeader, g_afterPan
 ElementBase* const g_displayRoot = &g_displayImage.base;
 
 constexpr uint32_t kClickMask = kMouseLeftPressed | kMouseRepeat;
-constexpr MouseArea g_displayMouse[] = {
+MouseArea g_displayMouse[] = {
     area(kMouseBegin),
     area(kMouseBegin, 1, 1, 149, 73),
     area(kMouseTooltip, 0, 0, 0, 0, kCursorNone, 0, "Previous"),

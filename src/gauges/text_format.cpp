@@ -33,7 +33,8 @@ TextWriter& TextWriter::integer(int32_t value) {
 
 TextWriter& TextWriter::fixed(double value, int width, int precision) {
     // The longest %f of a double: a sign, 309 digits, the point and the decimals.
-    char digits[330];
+    char digits[1 + 309 + 1 + kMaxPrecision];
+    if (precision > kMaxPrecision) precision = kMaxPrecision;
     size_t n;
     if (std::isnan(value) || std::isinf(value)) {
         const char* word = std::isnan(value) ? "nan" : "inf";

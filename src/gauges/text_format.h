@@ -11,7 +11,8 @@ public:
     TextWriter(char* buffer, size_t capacity);
     TextWriter& text(const char* s);
     TextWriter& integer(int32_t value);
-    // As printf's %<width>.<precision>f.
+    // As printf's %<width>.<precision>f, for precisions up to kMaxPrecision.
+    static constexpr int kMaxPrecision = 20;
     TextWriter& fixed(double value, int width, int precision);
 
 private:

@@ -127,7 +127,7 @@ struct GaugeHeader {
     void* reserved;
     uint32_t sizeMm;
     uint8_t hostPad0[0x84 - 0x58];
-    const MouseArea* mouseAreas;
+    MouseArea* mouseAreas;
     GaugeCallback callback;
     uint8_t hostPad1[0x9C - 0x94];
     const char* parameters;

@@ -49,9 +49,17 @@ void release_surface() {
 }
 
 // Without deinit the host still expects the surface service back when the
-// module is unloaded; nothing else can safely be taken down that late.
+// module is unloaded. The table, the event and the thread handle go too
+// once no worker uses them: a worker that deinit had to leave behind
+// (stuck in the host) may have ended since.
 struct UnloadRelease {
-    ~UnloadRelease() { release_surface(); }
+    ~UnloadRelease() {
+        release_surface();
+        if (load(g_module.workerRunning)) return;
+        free_point_table();
+        os::close_at_unload(load(g_module.quitEvent));
+        os::close_at_unload(g_module.workerThread);
+    }
 } g_unloadRelease;
 
 }  // namespace
@@ -79,7 +87,10 @@ void module_deinit() {
     g_module.pdk = nullptr;
     if (g_module.services) destroy_service_set(g_module.services);
     g_module.services = nullptr;
-    if (!workerGone) return;
+    if (!workerGone) {
+        abandon_worker();
+        return;
+    }
     if (os::Handle event = load(g_module.quitEvent)) os::close_handle(event);
     store(g_module.quitEvent, static_cast<os::Handle>(nullptr));
     free_point_table();

@@ -35,5 +35,8 @@ uint32_t wait_thread(Handle thread, uint32_t timeoutMs);
 
 // Closes an event or a thread handle. A thread that still runs goes on.
 void close_handle(Handle handle);
+// Closes a handle while the module is being unloaded. The native stand-in
+// drops its objects together with the module, so there it does nothing.
+void close_at_unload(Handle handle);
 
 }  // namespace os

@@ -39,9 +39,11 @@ struct Waitable {
     uint32_t wait(uint32_t timeoutMs) {
         std::unique_lock<std::mutex> hold(lock);
         auto ready = [this] { return signalled; };
+        // A zero time-out only tests the flag: a timed wait that has already
+        // expired still costs some 20 us in the kernel.
         if (timeoutMs == kInfinite)
             changed.wait(hold, ready);
-        else if (!changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), ready))
+        else if (timeoutMs == 0 ? !ready() : !changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), ready))
             return kWaitTimeout;
         if (autoReset) signalled = false;
         return kWaitSignalled;
@@ -67,6 +69,13 @@ struct HandleTable {
     uintptr_t nextHandle = 1;
     std::map<uintptr_t, Object> objects;
     std::map<std::string, std::weak_ptr<Waitable>> named;
+
+    // At unload, a thread whose handle was never closed (one that deinit
+    // had to leave behind) is let go, so the system reclaims it once it ends.
+    ~HandleTable() {
+        for (auto& entry : objects)
+            if (entry.second.isThread) pthread_detach(entry.second.thread);
+    }
 
     Handle add(Object object) {
         std::lock_guard<std::mutex> hold(lock);
@@ -96,7 +105,7 @@ void* run_thread(void* raw) {
 
 }  // namespace
 
-Handle create_event(const char* name) {
+Handle create_event(const char* name) try {
     HandleTable& table = handles();
     std::shared_ptr<Waitable> event;
     std::string key = name ? name : "";
@@ -109,6 +118,8 @@ Handle create_event(const char* name) {
         event = std::make_shared<Waitable>();
     }
     return table.add(Object{event, key});
+} catch (...) {
+    return nullptr;  // out of memory: the creation fails, as the kernel's would
 }
 
 bool signal_event(Handle event) {
@@ -123,7 +134,7 @@ uint32_t wait_event(Handle event, uint32_t timeoutMs) {
     return waitable ? waitable->wait(timeoutMs) : kWaitFailed;
 }
 
-Handle start_thread(ThreadEntry entry, void* argument) {
+Handle start_thread(ThreadEntry entry, void* argument) try {
     auto done = std::make_shared<Waitable>();
     done->autoReset = false;
     auto* start = new ThreadStart{entry, argument, done};
@@ -134,6 +145,8 @@ Handle start_thread(ThreadEntry entry, void* argument) {
     }
     Object object{done, {}, thread, true};
     return handles().add(std::move(object));
+} catch (...) {
+    return nullptr;
 }
 
 uint32_t wait_thread(Handle thread, uint32_t timeoutMs) { return wait_event(thread, timeoutMs); }
@@ -158,5 +171,7 @@ void close_handle(Handle handle) {
         if (named != table.named.end() && named->second.expired()) table.named.erase(named);
     }
 }
+
+void close_at_unload(Handle) {}
 
 }  // namespace os

@@ -20,4 +20,6 @@ uint32_t wait_thread(Handle thread, uint32_t timeoutMs) { return WaitForSingleOb
 
 void close_handle(Handle handle) { CloseHandle(handle); }
 
+void close_at_unload(Handle handle) { CloseHandle(handle); }
+
 }  // namespace os

@@ -3,18 +3,10 @@
 // table it reads was complete before the thread was started.
 #include "sampling/sampler_worker.h"
 
-#include <cmath>
-
 #include "host/panel_calls.h"
 #include "module/module_state.h"
+#include "sampling/interval.h"
 #include "sampling/point_table.h"
-
-uint32_t interval_to_timeout(double intervalMs) {
-    constexpr double kTwoPow63 = 9223372036854775808.0;
-    int64_t whole = INT64_MIN;
-    if (!std::isnan(intervalMs) && std::fabs(intervalMs) < kTwoPow63) whole = static_cast<int64_t>(intervalMs);
-    return static_cast<uint32_t>(static_cast<uint64_t>(whole));
-}
 
 namespace {
 
@@ -81,10 +73,16 @@ void start_worker() {
 
 bool stop_worker(uint32_t timeoutMs) {
     os::Handle thread = g_module.workerThread;
-    if (!thread) return true;
+    if (!thread) return load(g_module.workerRunning) == 0;
     if (load(g_module.workerRunning)) os::signal_event(load(g_module.quitEvent));
     if (os::wait_thread(thread, timeoutMs) != os::kWaitSignalled) return false;
     os::close_handle(thread);
     g_module.workerThread = nullptr;
     return true;
+}
+
+void abandon_worker() {
+    if (!g_module.workerThread) return;
+    os::close_handle(g_module.workerThread);
+    g_module.workerThread = nullptr;
 }

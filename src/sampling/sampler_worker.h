@@ -10,11 +10,6 @@
 constexpr unsigned kWorkerStopped = 1;  // the stop event was signalled
 constexpr unsigned kWorkerFailed = 0;   // no surface service, or a failed wait
 
-// Turns "WZ_UpdateInterval" into the wait's time-out in milliseconds:
-// truncated toward zero to a signed 64-bit integer (NaN and magnitudes of
-// 2^63 or more give -2^63), then its low 32 bits. 0xFFFFFFFF never times out.
-uint32_t interval_to_timeout(double intervalMs);
-
 unsigned
 #if defined(_WIN32)
     __stdcall
@@ -27,3 +22,6 @@ void start_worker();
 // Signals the stop event and waits up to timeoutMs for the worker to end.
 // False when it is still running: whatever it uses must then stay.
 bool stop_worker(uint32_t timeoutMs);
+// Lets a worker that would not stop end on its own, its thread no longer
+// waited for, so that it is not left unjoined when the module goes.
+void abandon_worker();
