@@ -129,16 +129,22 @@ bool Gauge::click(int32_t x, int32_t y, uint32_t flags) {
 }
 
 std::string Gauge::tooltip_at(int32_t x, int32_t y) const {
-    // The innermost open area holding the point that carries a tooltip.
+    // The innermost open area holding the point that carries a tooltip: an
+    // outer area's tooltip declared after an inner area closed must not
+    // replace the inner one's.
     std::vector<bool> open;
     std::string shown;
+    size_t shownDepth = 0;
     for (const MouseArea* area = header_->mouseAreas; area && area->kind != kMouseEnd; ++area) {
         switch (area->kind) {
         case kMouseBegin:
             open.push_back(inside(*area, x, y) && (open.empty() || open.back()));
             break;
         case kMouseTooltip:
-            if (!open.empty() && open.back() && area->target.tooltip) shown = area->target.tooltip;
+            if (!open.empty() && open.back() && area->target.tooltip && open.size() > shownDepth) {
+                shown = area->target.tooltip;
+                shownDepth = open.size();
+            }
             break;
         case kMouseParentEnd:
             if (!open.empty()) open.pop_back();

@@ -2,6 +2,7 @@
 #include "hostsim/host.h"
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -24,6 +25,15 @@ double to_canonical(int32_t units) {
     case kUnitsMeters: return 1.0 / 0.3048;
     default: return 1.0;
     }
+}
+
+// The host's units; 0 for a name it does not know.
+int32_t units_by_name(const char* name) {
+    static const std::pair<const char*, int32_t> kUnits[] = {
+        {"radians", kUnitsRadians}, {"degrees", kUnitsDegrees}, {"feet", kUnitsFeet}, {"meters", kUnitsMeters}};
+    for (const auto& unit : kUnits)
+        if (std::strcmp(name, unit.first) == 0) return unit.second;
+    return 0;
 }
 
 // The panel-services entries, plain C functions as a host exports them.
@@ -169,99 +179,102 @@ const Host::Var* Host::find(int32_t id) const {
     return &vars_[static_cast<size_t>(id) - 1];
 }
 
+int32_t Host::id_of(const std::string& name) const {
+    auto it = ids_.find(name);
+    return it == ids_.end() ? 0 : it->second;
+}
+
 int32_t Host::register_var(const char* name) {
     int32_t id;
     {
         std::lock_guard<std::mutex> hold(varsLock_);
-        for (size_t i = 0; i < vars_.size(); ++i)
-            if (vars_[i].name == name) return static_cast<int32_t>(i + 1);
-        vars_.push_back({name, 0.0});
-        id = static_cast<int32_t>(vars_.size());
+        id = id_of(name);
+        if (id == 0) {
+            vars_.push_back({name, 0.0});
+            id = static_cast<int32_t>(vars_.size());
+            ids_.emplace(name, id);
+        }
     }
-    log({"register", name, static_cast<double>(id), 0, std::this_thread::get_id()});
+    if (recording()) log({"register", name, static_cast<double>(id), 0, std::this_thread::get_id()});
     return id;
 }
 
 int32_t Host::check_var(const char* name) const {
-    int32_t id = 0;
+    int32_t id;
     {
         std::lock_guard<std::mutex> hold(varsLock_);
-        for (size_t i = 0; i < vars_.size(); ++i)
-            if (vars_[i].name == name) id = static_cast<int32_t>(i + 1);
+        id = id_of(name);
     }
-    const_cast<Host*>(this)->log({"check", name, static_cast<double>(id), 0, std::this_thread::get_id()});
+    if (recording())
+        const_cast<Host*>(this)->log({"check", name, static_cast<double>(id), 0, std::this_thread::get_id()});
     return id;
 }
 
 double Host::get(int32_t id) const { return get_typed(id, 0); }
 
 double Host::get_typed(int32_t id, int32_t units) const {
+    bool recorded = recording();
     std::string name;
     double value = 0.0;
     {
         std::lock_guard<std::mutex> hold(varsLock_);
         if (const Var* var = find(id)) {
-            name = var->name;
+            if (recorded) name = var->name;
             value = var->value / to_canonical(units);
         }
     }
-    const_cast<Host*>(this)->log({units ? "get_typed" : "get", name, value, units, std::this_thread::get_id()});
+    if (recorded)
+        const_cast<Host*>(this)->log({units ? "get_typed" : "get", name, value, units, std::this_thread::get_id()});
     return value;
 }
 
 void Host::set(int32_t id, double value) { set_typed(id, value, 0); }
 
 void Host::set_typed(int32_t id, double value, int32_t units) {
+    bool recorded = recording();
     std::string name;
     {
         std::lock_guard<std::mutex> hold(varsLock_);
         if (Var* var = const_cast<Var*>(find(id))) {
-            name = var->name;
+            if (recorded) name = var->name;
             var->value = value * to_canonical(units);
         }
     }
-    log({units ? "set_typed" : "set", name, value, units, std::this_thread::get_id()});
+    if (recorded) log({units ? "set_typed" : "set", name, value, units, std::this_thread::get_id()});
 }
 
 int32_t Host::units_id(const char* name) const {
-    static const std::pair<const char*, int32_t> kUnits[] = {
-        {"radians", kUnitsRadians}, {"degrees", kUnitsDegrees}, {"feet", kUnitsFeet}, {"meters", kUnitsMeters}};
-    int32_t id = 0;
-    for (const auto& unit : kUnits)
-        if (std::string(name) == unit.first) id = unit.second;
+    int32_t id = units_by_name(name);
     const_cast<Host*>(this)->log({"units", name, static_cast<double>(id), 0, std::this_thread::get_id()});
     return id;
 }
 
 double Host::value(const std::string& name) const {
     std::lock_guard<std::mutex> hold(varsLock_);
-    for (const Var& var : vars_)
-        if (var.name == name) return var.value;
-    return std::nan("");
+    const Var* var = find(id_of(name));
+    return var ? var->value : std::nan("");
 }
 
 double Host::value_in(const std::string& name, const std::string& units) const {
-    return value(name) / to_canonical(units_id(units.c_str()));
+    return value(name) / to_canonical(units_by_name(units.c_str()));
 }
 
 void Host::set_value(const std::string& name, double value) { set_value_in(name, value, ""); }
 
 void Host::set_value_in(const std::string& name, double value, const std::string& units) {
-    int32_t unitsId = units.empty() ? 0 : units_id(units.c_str());
+    int32_t unitsId = units_by_name(units.c_str());
     std::lock_guard<std::mutex> hold(varsLock_);
-    for (Var& var : vars_)
-        if (var.name == name) {
-            var.value = value * to_canonical(unitsId);
-            return;
-        }
+    if (Var* var = const_cast<Var*>(find(id_of(name)))) {
+        var->value = value * to_canonical(unitsId);
+        return;
+    }
     vars_.push_back({name, value * to_canonical(unitsId)});
+    ids_.emplace(name, static_cast<int32_t>(vars_.size()));
 }
 
 bool Host::has_var(const std::string& name) const {
     std::lock_guard<std::mutex> hold(varsLock_);
-    for (const Var& var : vars_)
-        if (var.name == name) return true;
-    return false;
+    return id_of(name) != 0;
 }
 
 size_t Host::var_count() const {
@@ -342,10 +355,22 @@ void Host::deliver_null_message() { events_->deliver(nullptr); }
 
 size_t Host::subscriber_count() const { return events_->subscriber_count(); }
 
-void Host::log(Call call) {
-    if (!logging_.load(std::memory_order_relaxed)) return;
+void Host::set_observer(CallObserver observer) {
     std::lock_guard<std::mutex> hold(logLock_);
-    calls_.push_back(std::move(call));
+    observer_ = std::move(observer);
+    observed_ = static_cast<bool>(observer_);
+}
+
+bool Host::recording() const {
+    return logging_.load(std::memory_order_relaxed) || observed_.load(std::memory_order_relaxed);
+}
+
+void Host::log(Call call) {
+    bool keep = logging_.load(std::memory_order_relaxed);
+    if (!keep && !observed_.load(std::memory_order_relaxed)) return;
+    std::lock_guard<std::mutex> hold(logLock_);
+    if (observer_) observer_(call);
+    if (keep) calls_.push_back(std::move(call));
 }
 
 std::vector<Call> Host::calls() const {

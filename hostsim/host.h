@@ -10,10 +10,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "hostsim/terrain.h"
@@ -52,6 +54,7 @@ struct Refusals {
     bool rootFallback = false;
     std::array<bool, ids::kServiceCount> services{};  // by field, 0 = the event service
     bool surface = false;
+    bool subscription = false;  // the event service turns the pause callback away
 };
 
 // Counts the references the module holds on each host object.
@@ -125,6 +128,12 @@ public:
     // --- bookkeeping ---
     Ledger& ledger() { return ledger_; }
     void set_logging(bool on) { logging_ = on; }
+    // Sees every call as it is made, on the caller's thread, whether or not
+    // the log keeps it: a tool can count calls over a long run without
+    // keeping them. Runs under the log's lock, so it must not call back
+    // into the log; an empty function removes it.
+    using CallObserver = std::function<void(const Call&)>;
+    void set_observer(CallObserver observer);
     void log(Call call);
     std::vector<Call> calls() const;
     void clear_calls();
@@ -135,13 +144,24 @@ private:
         double value;
     };
     const Var* find(int32_t id) const;
+    // Whether a call's record is wanted (kept in the log or seen by the
+    // observer). The variable calls build it, name copy and all, only then,
+    // so that with the log off they cost what the variable access costs.
+    bool recording() const;
+
+    // Ids by name, for the look-ups that a table of a hundred thousand
+    // points makes; caller holds varsLock_.
+    int32_t id_of(const std::string& name) const;
 
     mutable std::mutex varsLock_;
     std::vector<Var> vars_;  // id = index + 1
+    std::unordered_map<std::string, int32_t> ids_;
 
     mutable std::mutex logLock_;
     std::vector<Call> calls_;
     std::atomic<bool> logging_{true};
+    std::atomic<bool> observed_{false};
+    CallObserver observer_;
 
     mutable std::mutex trapLock_;
     std::vector<std::string> traps_;

@@ -56,7 +56,11 @@ std::string private_copy(const std::string& path) {
     fs::path copy = fs::temp_directory_path() / ("terrain_probe-" + std::to_string(process_id()) + "-" +
                                                  std::to_string(counter++) + fs::path(path).extension().string());
     std::error_code error;
-    fs::copy_file(path, copy, fs::copy_options::overwrite_existing, error);
+    // A signal (a profiler's or a fuzzer's timer) may cut the copy short:
+    // it is simply made again.
+    do {
+        fs::copy_file(path, copy, fs::copy_options::overwrite_existing, error);
+    } while (error == std::errc::interrupted);
     if (error) throw LoadError("cannot copy module " + path + ": " + error.message());
     return copy.string();
 }

@@ -36,7 +36,7 @@ P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid
 
 P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
     host_.log({"Subscribe", name_, 0, 0, self()});
-    if (event != ids::kMessageEvent || !callback) return P3D::kFail;
+    if (event != ids::kMessageEvent || !callback || host_.refusals().subscription) return P3D::kFail;
     callback->AddRef();
     std::lock_guard<std::recursive_mutex> hold(lock_);
     subscribers_.push_back(callback);
@@ -62,6 +62,11 @@ void EventService::deliver(P3D::IMessageArgs* args) {
 size_t EventService::subscriber_count() const {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     return subscribers_.size();
+}
+
+P3D::ICallbackV400* EventService::subscriber(size_t index) const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return index < subscribers_.size() ? subscribers_[index] : nullptr;
 }
 
 P3D::Status SurfaceService::QuerySurfaceType(void*, const P3D::GeoPosition*) {

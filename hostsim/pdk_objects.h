@@ -45,19 +45,19 @@ protected:
     P3D::Guid iid_;
 };
 
-class ServiceObject : public HostObject<P3D::IUnknown> {
+class ServiceObject final : public HostObject<P3D::IUnknown> {
 public:
     using HostObject::HostObject;
 };
 
-class PdkRoot : public HostObject<P3D::IPdkRoot> {
+class PdkRoot final : public HostObject<P3D::IPdkRoot> {
 public:
     explicit PdkRoot(Host& host) : HostObject(host, "PdkRoot", ids::kPdkRootPreferred) {}
     P3D::Status QueryInterface(const P3D::Guid& iid, void** object) override;
     P3D::Status QueryService(const P3D::Guid& service, const P3D::Guid& iid, void** object) override;
 };
 
-class EventService : public HostObject<P3D::IEventService> {
+class EventService final : public HostObject<P3D::IEventService> {
 public:
     explicit EventService(Host& host) : HostObject(host, "EventService", ids::kEventService) {}
     P3D::Status Subscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) override;
@@ -67,13 +67,16 @@ public:
     // delivery in progress, so none runs after it has returned.
     void deliver(P3D::IMessageArgs* args);
     size_t subscriber_count() const;
+    // The subscriber at index, or null; tests reach the module's callback
+    // object through it and call it as the host does.
+    P3D::ICallbackV400* subscriber(size_t index) const;
 
 private:
     mutable std::recursive_mutex lock_;
     std::vector<P3D::ICallbackV400*> subscribers_;
 };
 
-class SurfaceService : public HostObject<P3D::ISurfaceService> {
+class SurfaceService final : public HostObject<P3D::ISurfaceService> {
 public:
     explicit SurfaceService(Host& host) : HostObject(host, "SurfaceService", ids::kSurfaceInterface) {}
     P3D::Status QuerySurfaceType(void* result, const P3D::GeoPosition* position) override;
