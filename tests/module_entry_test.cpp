@@ -1,19 +1,282 @@
-// Module entry: init and deinit through Linkage, the control variables,
-// the PDK root and its services, and the reference ledger afterwards.
+// Module entry, driven through the exports as a host drives it: init's
+// calls and their order, every refusal init must survive, deinit and the
+// reference ledger afterwards, the control variables, and the pause
+// callback as the host's event service sees it.
+#include <algorithm>
+#include <optional>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#include "host/guids.h"
+#include "hostsim/pdk_objects.h"
 #include "test_support.h"
 
 namespace {
 
 using tp_test::ModuleTest;
 
-class ModuleEntry : public ModuleTest {};
+const char* const kControls[] = {"FSSimIsPaused", "WZ_Active",   "WZ_UpdateInterval",
+                                 "WZ_PointCount", "WZ_pSurface", "WZ_PDK"};
 
-TEST_F(ModuleEntry, InitAttachesControlsAndAcquiresServices) {
+std::string describe(const hostsim::Call& call) { return call.op + " " + call.name; }
+
+// The calls of the log whose op is one of ops, as "op name".
+std::vector<std::string> calls_of(const hostsim::Host& host, std::initializer_list<const char*> ops) {
+    std::vector<std::string> found;
+    for (const hostsim::Call& call : host.calls())
+        if (std::any_of(ops.begin(), ops.end(), [&](const char* op) { return call.op == op; }))
+            found.push_back(describe(call));
+    return found;
+}
+
+size_t count_of(const hostsim::Host& host, const std::string& wanted) {
+    auto calls = host.calls();
+    return static_cast<size_t>(
+        std::count_if(calls.begin(), calls.end(), [&](const hostsim::Call& c) { return describe(c) == wanted; }));
+}
+
+class ModuleEntry : public ModuleTest {
+protected:
+    P3D::ICallbackV400* callback() const { return host.events().subscriber(0); }
+};
+
+TEST_F(ModuleEntry, InitCallsTheHostInOrderOnItsThread) {
     module->init();
-    EXPECT_EQ(host.value("WZ_PDK"), 1.0);
-    EXPECT_EQ(host.value("WZ_pSurface"), 1.0);
-    EXPECT_EQ(host.subscriber_count(), 1u);
+    std::vector<std::string> expected;
+    for (const char* name : kControls)
+        for (const char* op : {"check", "register", "get"}) expected.push_back(std::string(op) + " " + name);
+    expected.insert(expected.end(),
+                    {"units radians", "units feet", "get_pdk preferred", "set WZ_PDK", "AddRef PdkRoot"});
+    for (int field : {1, 2, 3, 6, 7, 8, 9, 5, 4, 10, 11, 12, 13, 14, 15, 16, 17, 18})
+        expected.push_back("QueryService Service" + std::to_string(field));
+    expected.insert(expected.end(), {"QueryService SurfaceService", "set WZ_pSurface", "Subscribe EventService"});
+
+    std::vector<std::string> seen;
+    for (const hostsim::Call& call : host.calls()) {
+        EXPECT_EQ(call.thread, std::this_thread::get_id()) << describe(call);
+        bool rootAddRef = call.op == "AddRef" && call.name == "PdkRoot";
+        if (call.op != "QueryInterface" && (call.op != "AddRef" || rootAddRef)) seen.push_back(describe(call));
+    }
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(host.calls().back().op, "Subscribe");
     shut_down_cleanly();
+}
+
+// One way the host may answer init, and what init must make of it.
+struct Variant {
+    std::string name;
+    hostsim::Refusals refusals;
+    std::vector<std::string> rootRequests;
+    double pdk;      // "WZ_PDK" after init
+    double surface;  // "WZ_pSurface" after init; it starts at 7 to show when init leaves it alone
+    size_t serviceQueries;
+    bool surfaceQueried;
+    bool subscribed;
+    int held;  // references the module holds after init
+};
+
+std::vector<Variant> init_variants() {
+    const std::vector<std::string> preferred = {"get_pdk preferred"};
+    const std::vector<std::string> both = {"get_pdk preferred", "get_pdk fallback"};
+    hostsim::Refusals none, firstRoot, roots, surface, events;
+    firstRoot.rootPreferred = true;
+    roots.rootPreferred = roots.rootFallback = true;
+    surface.surface = true;
+    events.services[0] = true;
+    // The root twice (the module and the set), eighteen services, the surface.
+    std::vector<Variant> variants = {
+        {"AllAccepted", none, preferred, 1, 1, 18, true, true, 21},
+        {"FirstRootIdRefused", firstRoot, both, 1, 1, 18, true, true, 21},
+        {"BothRootIdsRefused", roots, both, 0, 7, 0, false, false, 0},
+        {"SurfaceRefused", surface, preferred, 1, 0, 18, true, false, 20},
+        {"EventServiceRefused", events, preferred, 1, 1, 18, true, false, 20},
+    };
+    for (int field = 2; field <= ids::kServiceCount; ++field) {
+        hostsim::Refusals one;
+        one.services[static_cast<size_t>(field - 1)] = true;
+        variants.push_back({"Service" + std::to_string(field) + "Refused", one, preferred, 1, 1, 18, true, true, 20});
+    }
+    return variants;
+}
+
+// Test names show the variant, not the record's bytes.
+void PrintTo(const Variant& v, std::ostream* out) { *out << v.name; }
+
+class InitVariant : public ModuleTest, public ::testing::WithParamInterface<Variant> {};
+
+TEST_P(InitVariant, AcquiresWhatTheHostGrantsAndGivesItAllBack) {
+    const Variant& v = GetParam();
+    host.refusals() = v.refusals;
+    host.set_value("WZ_pSurface", 7.0);
+    module->init();
+
+    EXPECT_EQ(calls_of(host, {"get_pdk"}), v.rootRequests);
+    EXPECT_EQ(host.value("WZ_PDK"), v.pdk);
+    EXPECT_EQ(host.value("WZ_pSurface"), v.surface);
+    auto queries = calls_of(host, {"QueryService"});
+    EXPECT_EQ(std::count(queries.begin(), queries.end(), "QueryService SurfaceService"), v.surfaceQueried ? 1 : 0);
+    EXPECT_EQ(queries.size(), v.serviceQueries + (v.surfaceQueried ? 1 : 0));
+    EXPECT_EQ(count_of(host, "Subscribe EventService"), v.subscribed ? 1u : 0u);
+    EXPECT_EQ(host.subscriber_count(), v.subscribed ? 1u : 0u);
+    EXPECT_EQ(host.ledger().outstanding(), v.held) << host.ledger().report();
+
+    // Whatever the callback's fate, messages reach nothing else and no
+    // unsubscription is made for a subscription that never was.
+    host.deliver_message(ids::kMessagePaused);
+    EXPECT_EQ(host.value("FSSimIsPaused"), v.subscribed ? 1.0 : 0.0);
+    shut_down_cleanly();
+    EXPECT_EQ(count_of(host, "Unsubscribe EventService"), v.subscribed ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, InitVariant, ::testing::ValuesIn(init_variants()),
+                         [](const ::testing::TestParamInfo<Variant>& info) { return info.param.name; });
+
+TEST_F(ModuleEntry, DeinitWithoutGaugesReleasesInOrder) {
+    module->init();
+    host.clear_calls();
+    shut_down_cleanly();
+    auto released = calls_of(host, {"Unsubscribe", "Release"});
+    ASSERT_EQ(released.size(), 22u);
+    // Callback first, then the surface, the module's root, and the set: its
+    // root, then its eighteen services.
+    std::vector<std::string> first(released.begin(), released.begin() + 4);
+    EXPECT_EQ(first, (std::vector<std::string>{"Unsubscribe EventService", "Release SurfaceService",
+                                               "Release PdkRoot", "Release PdkRoot"}));
+    std::vector<std::string> services(released.begin() + 4, released.end());
+    std::vector<std::string> expected = {"Release EventService"};
+    for (int field = 2; field <= ids::kServiceCount; ++field) expected.push_back("Release Service" + std::to_string(field));
+    std::sort(services.begin(), services.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(services, expected);
+}
+
+TEST_F(ModuleEntry, ExistingControlVariablesKeepTheirIdsAndValues) {
+    host.set_value("FSSimIsPaused", 1.0);
+    host.set_value("WZ_Active", 3.5);
+    size_t before = host.var_count();
+    module->init();
+    EXPECT_EQ(host.var_count(), before + 4);
+    EXPECT_EQ(count_of(host, "register FSSimIsPaused") + count_of(host, "register WZ_Active"), 0u);
+    for (const auto& [name, value] : {std::pair<std::string, double>{"FSSimIsPaused", 1.0}, {"WZ_Active", 3.5}}) {
+        for (const hostsim::Call& call : host.calls()) {
+            if (call.name != name) continue;
+            bool checkFoundIt = call.op != "check" || call.value != 0.0;
+            bool getReadIt = call.op != "get" || call.value == value;
+            EXPECT_TRUE(checkFoundIt && getReadIt) << describe(call) << " = " << call.value;
+        }
+    }
+    // The module writes through the id the other gauge registered.
+    host.deliver_message(ids::kMessageResumed);
+    EXPECT_EQ(host.value("FSSimIsPaused"), 0.0);
+    shut_down_cleanly();
+}
+
+TEST_F(ModuleEntry, PauseMessagesFromAnotherThreadPublishThePauseState) {
+    module->init();
+    struct Delivery {
+        const char* what;
+        std::optional<uint64_t> message;  // none: a null argument object
+        double paused;                    // "FSSimIsPaused" afterwards
+        bool published;
+    };
+    const Delivery deliveries[] = {
+        {"resumed before any pause", 57, 0.0, true},
+        {"paused", 56, 1.0, true},
+        {"paused again", 56, 1.0, true},
+        {"unknown 58", 58, 1.0, true},
+        {"unknown 0", 0, 1.0, true},
+        {"null arguments while paused", std::nullopt, 1.0, false},
+        {"resumed", 57, 0.0, true},
+        {"unknown 58 while running", 58, 0.0, true},
+        {"null arguments while running", std::nullopt, 0.0, false},
+    };
+    for (const Delivery& d : deliveries) {
+        SCOPED_TRACE(d.what);
+        host.clear_calls();
+        std::thread::id deliverer;
+        std::thread([&] {
+            deliverer = std::this_thread::get_id();
+            d.message ? host.deliver_message(*d.message) : host.deliver_null_message();
+        }).join();
+        std::vector<hostsim::Call> sets;
+        for (const hostsim::Call& call : host.calls())
+            if (call.name == "FSSimIsPaused") sets.push_back(call);
+        ASSERT_EQ(sets.size(), d.published ? 1u : 0u);
+        if (d.published) {
+            EXPECT_EQ(sets[0].op, "set");
+            EXPECT_EQ(sets[0].value, d.paused);
+            EXPECT_EQ(sets[0].thread, deliverer);
+        }
+        EXPECT_EQ(host.value("FSSimIsPaused"), d.paused);
+    }
+    shut_down_cleanly();
+}
+
+TEST_F(ModuleEntry, CallbackAnswersItsInterfacesAndCountsReferences) {
+    module->init();
+    P3D::ICallbackV400* cb = callback();
+    ASSERT_NE(cb, nullptr);
+    // The module's own reference and the subscription's.
+    EXPECT_EQ(cb->AddRef(), 3u);
+    EXPECT_EQ(cb->Release(), 2u);
+    struct Query {
+        const char* what;
+        P3D::Guid iid;
+        bool answered;
+    };
+    const Query queries[] = {
+        {"IUnknown", ids::kIUnknown, true},
+        {"ICallbackV400", ids::kCallbackV400, true},
+        {"the event service's id", ids::kEventService, false},
+        {"the surface interface", ids::kSurfaceInterface, false},
+    };
+    for (const Query& q : queries) {
+        SCOPED_TRACE(q.what);
+        void* object = &object;
+        P3D::Status status = cb->QueryInterface(q.iid, &object);
+        if (q.answered) {
+            EXPECT_EQ(status, P3D::kOk);
+            EXPECT_EQ(object, static_cast<P3D::IUnknown*>(cb));
+            EXPECT_EQ(cb->Release(), 2u);  // the query added exactly one
+        } else {
+            EXPECT_EQ(static_cast<uint32_t>(status), 0x80004002u);
+            EXPECT_EQ(object, nullptr);
+            EXPECT_EQ(cb->AddRef(), 3u);  // count unchanged by the refusal
+            EXPECT_EQ(cb->Release(), 2u);
+        }
+    }
+    shut_down_cleanly();
+}
+
+TEST_F(ModuleEntry, OverReleaseByTheHostDestroysNothing) {
+    module->init();
+    P3D::ICallbackV400* cb = callback();
+    ASSERT_NE(cb, nullptr);
+    EXPECT_EQ(cb->Release(), 1u);  // the subscription's reference, given back early
+    EXPECT_EQ(cb->Release(), 1u);  // one more than the host held: the module's stays
+    host.deliver_message(ids::kMessagePaused);
+    EXPECT_EQ(host.value("FSSimIsPaused"), 1.0);
+    // Unsubscribe releases once more; deinit still destroys the object once.
+    shut_down_cleanly();
+}
+
+TEST_F(ModuleEntry, UnloadWithoutDeinitReleasesTheSurface) {
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        // Without deinit the service set and the callback are left behind
+        // on purpose; the leak checker is told so.
+        __lsan::ScopedDisabler leftBehind;
+#endif
+        module->init();
+    }
+    module.reset();
+    // Only the surface service comes back at unload; the root, the set's
+    // services and the subscription stay with the host, which is going too.
+    EXPECT_EQ(host.ledger().over_releases(), 0);
+    EXPECT_EQ(host.ledger().report().find("SurfaceService"), std::string::npos) << host.ledger().report();
+    EXPECT_EQ(host.ledger().outstanding(), 20);
+    EXPECT_TRUE(host.traps().empty());
 }
 
 }  // namespace
