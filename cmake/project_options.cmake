@@ -4,11 +4,19 @@
 # programs need nothing beyond Windows' own DLLs.
 
 add_library(tp_options INTERFACE)
-target_compile_options(tp_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
+if(MSVC)
+  # A Windows developer's build of the module; the two builds here hold
+  # the warnings-as-errors line.
+  target_compile_options(tp_options INTERFACE /W4 /permissive-)
+else()
+  target_compile_options(tp_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
+endif()
 target_include_directories(tp_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
-if(WIN32)
+if(WIN32 AND NOT MSVC)
   target_link_options(tp_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()
+if(WIN32)
   target_compile_definitions(tp_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX)
   # ctest runs the cross-built programs under Wine.
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run)

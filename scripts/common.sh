@@ -8,17 +8,18 @@ TP_PACKAGES=(
   libfreetype-dev libpng-dev libfontconfig-dev fonts-liberation2 valgrind python3
 )
 
-# Installs the packages of TP_PACKAGES that are missing (needs root).
+# Installs the packages of TP_PACKAGES that are missing (as root, or
+# through sudo for a user).
 tp_ensure_packages() {
-  local missing=()
+  local missing=() sudo=()
   for pkg in "${TP_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # Starts a wineserver that outlives single programs (each Wine start then

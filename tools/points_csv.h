@@ -1,0 +1,27 @@
+// Probe points from a CSV file: latitude and longitude in degrees and
+// altitude in feet, one point per line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "errors.h"
+
+namespace probe {
+
+struct Position {
+    double latitudeDeg = 0;
+    double longitudeDeg = 0;
+    double altitudeFt = 0;
+};
+
+struct FilePoint {
+    Position position;
+    int line;  // where it came from, for messages
+};
+
+// Blank lines and lines starting with # are skipped; the first remaining
+// line may name the columns. Throws FileError.
+std::vector<FilePoint> read_points_csv(const std::string& path);
+
+}  // namespace probe

@@ -1,0 +1,30 @@
+// What probe-host prints: the live view (a line a second, and a line for
+// each host message), the summary, and the summary as JSON.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "message_thread.h"
+#include "options.h"
+#include "session.h"
+
+namespace probe {
+
+struct LiveStatus {
+    double seconds = 0;
+    bool paused = false;
+    uint64_t cycles = 0, newCycles = 0;
+    uint64_t samples = 0, newSamples = 0;
+    std::vector<double> elevationsFt;  // the first points' published elevations
+    int points = 0;
+};
+
+void print_live_header(std::FILE* out, const RunResult& run);
+void print_live(std::FILE* out, const LiveStatus& status);
+void print_message(std::FILE* out, const Message& message);
+void print_summary(std::FILE* out, const Options& options, const RunResult& run);
+void print_json(std::FILE* out, const Options& options, const RunResult& run);
+
+}  // namespace probe
