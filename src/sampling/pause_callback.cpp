@@ -20,14 +20,13 @@ P3D::Status MessageHandlerCallback::QueryInterface(const P3D::Guid& iid, void** 
 uint32_t MessageHandlerCallback::AddRef() { return static_cast<uint32_t>(references_.fetch_add(1) + 1); }
 
 uint32_t MessageHandlerCallback::Release() {
-    // An over-release destroys nothing and leaves the count where it is:
-    // at 0, or at the module's own reference while the module holds the
-    // object (freeing it then would leave deinit to destroy it twice).
+    // The creation reference is the module's, which destroys the object
+    // itself at deinit. A host's extra Release never takes it: freeing the
+    // object then would leave the module to use it, and delete it, again.
     int32_t count = references_.load();
     do {
-        if (count <= floor_) return static_cast<uint32_t>(count);
+        if (count <= 1) return static_cast<uint32_t>(count);
     } while (!references_.compare_exchange_weak(count, count - 1));
-    if (count == 1) delete this;
     return static_cast<uint32_t>(count - 1);
 }
 
@@ -52,7 +51,7 @@ P3D::IEventService* event_service() {
 }  // namespace
 
 void start_pause_tracking() {
-    MessageHandlerCallback* callback = new (std::nothrow) MessageHandlerCallback(true);
+    MessageHandlerCallback* callback = new (std::nothrow) MessageHandlerCallback;
     if (!callback) return;
     g_module.pauseCallback = callback;
     if (P3D::IEventService* events = event_service()) events->Subscribe(ids::kMessageEvent, callback);

@@ -9,18 +9,13 @@
 
 class MessageHandlerCallback final : public P3D::ICallbackV400 {
 public:
-    // heldByModule: the creation reference stays with the module, which
-    // destroys the object itself at deinit; no Release may take it away.
-    explicit MessageHandlerCallback(bool heldByModule = false) : floor_(heldByModule ? 1 : 0) {}
-
     P3D::Status QueryInterface(const P3D::Guid& iid, void** object) override;
     uint32_t AddRef() override;
     uint32_t Release() override;
     void HandleMessage(P3D::IMessageArgs* args) override;
 
 private:
-    std::atomic<int32_t> references_{1};
-    const int32_t floor_;  // the count no Release goes below
+    std::atomic<int32_t> references_{1};  // 1: the module's own reference
 };
 
 // Creates the callback and subscribes it to the message event; skipped
