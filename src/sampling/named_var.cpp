@@ -9,6 +9,10 @@
 void attach(NamedVar& var, const char* name) {
     std::strncpy(var.name, name, kNameCapacity - 1);
     var.name[kNameCapacity - 1] = '\0';
+    attach_named(var);
+}
+
+void attach_named(NamedVar& var) {
     int32_t id = panel::check_var(var.name);
     if (id == 0) id = panel::register_var(var.name);
     var.id = id;

@@ -21,3 +21,5 @@ TP_PIN_OFFSET(NamedVar, value, 264);
 // Binds the record to the variable of that name, sharing one that another
 // gauge registered already, and reads its current value.
 void attach(NamedVar& var, const char* name);
+// The same for a record whose name buffer already holds the name.
+void attach_named(NamedVar& var);

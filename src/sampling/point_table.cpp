@@ -27,14 +27,14 @@ void format_index(char (&digits)[6], int32_t i) {
     digits[n] = '\0';
 }
 
+// The point's records start zeroed, so each name is formed in place.
 void attach_point(TerrainPoint& point, int32_t index) {
     char digits[6];
     format_index(digits, index);
     NamedVar* records[4] = {&point.lat, &point.lon, &point.alt, &point.elevation};
     for (int r = 0; r < 4; ++r) {
-        char name[kNameCapacity] = {};
-        std::strcat(std::strcpy(name, kPrefixes[r]), digits);
-        attach(*records[r], name);
+        std::strcat(std::strcpy(records[r]->name, kPrefixes[r]), digits);
+        attach_named(*records[r]);
     }
 }
 
@@ -48,9 +48,12 @@ int build_point_table() {
     if (!block) return 0;
     *static_cast<int64_t*>(block) = n;
     auto* points = reinterpret_cast<TerrainPoint*>(static_cast<int64_t*>(block) + 1);
-    for (int32_t i = 0; i < n; ++i) new (&points[i]) TerrainPoint;
+    // Each point is made and attached while its 1088 bytes are in cache:
+    // one pass over the block instead of two, since the table's memory
+    // traffic is a good part of its build. The table is published whole,
+    // so no reader can meet a record not yet made.
+    for (int32_t i = 0; i < n; ++i) attach_point(*new (&points[i]) TerrainPoint, i);
     store(g_module.points, points);
-    for (int32_t i = 0; i < n; ++i) attach_point(points[i], i);
     return 1;
 }
 
