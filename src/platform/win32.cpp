@@ -20,6 +20,9 @@ uint32_t wait_thread(Handle thread, uint32_t timeoutMs) { return WaitForSingleOb
 
 void close_handle(Handle handle) { CloseHandle(handle); }
 
-void close_at_unload(Handle handle) { CloseHandle(handle); }
+// After a clean deinit nothing is left to close.
+void close_at_unload(Handle handle) {
+    if (handle) close_handle(handle);
+}
 
 }  // namespace os
