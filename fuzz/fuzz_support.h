@@ -14,7 +14,6 @@
 #include "hostsim/gauge_system.h"
 #include "hostsim/host.h"
 #include "hostsim/module.h"
-#include "oracles.h"
 
 namespace tp_fuzz {
 

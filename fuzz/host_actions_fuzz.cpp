@@ -6,29 +6,21 @@
 // must tell the truth and every text must fit its element; at the end of
 // the session every reference is back, no trapped entry was called and no
 // thread of the module is left.
-#include <dirent.h>
 #include <pthread.h>
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "fuzz_support.h"
+#include "oracles.h"
+#include "tests/polling.h"
+#include "tests/process_stats.h"
 
 namespace {
 
 using tp_fuzz::check;
-
-int thread_count() {
-    int count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(tasks);
-    }
-    return count;
-}
+using tp_test::thread_count;
 
 // A parameter string from the characters atoi cares about, at most two
 // of them, so tables stay small enough for thousands of runs a second.
@@ -60,11 +52,7 @@ int baseline_threads() {
 // True once the process is back to its baseline threads. A worker whose
 // handle was closed just as it ended may take a moment to go.
 bool threads_settle() {
-    for (int tries = 0; tries < 1000; ++tries) {
-        if (thread_count() <= baseline_threads()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return tp_test::eventually([] { return thread_count() <= baseline_threads(); }, 1000);
 }
 
 class Session {

@@ -109,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double paused = 0.0;
     check(host.value("FSSimIsPaused") == paused, "resume did not publish 0");
     while (input.remaining_bytes() > 0) {
-        switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+        int action = input.ConsumeIntegralInRange<int>(0, 3);
+        switch (action) {
         case 0:
             // A null argument object changes nothing, not even a value that
             // someone else wrote meanwhile.
@@ -118,15 +119,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check(host.value("FSSimIsPaused") == 7.0, "a null message touched FSSimIsPaused");
             host.deliver_message(paused ? ids::kMessagePaused : ids::kMessageResumed);
             break;
-        case 1: {
-            // Values near the two that matter, where an off-by-one would show.
-            uint64_t value = ids::kMessagePaused - 2 + input.ConsumeIntegralInRange<uint64_t>(0, 4);
-            deliver(value, input.ConsumeBool());
-            paused = published_after(value, paused);
-            break;
-        }
+        case 1:
         case 2: {
-            uint64_t value = input.ConsumeIntegral<uint64_t>();
+            // Values near the two that matter, where an off-by-one would
+            // show, or any value at all.
+            uint64_t value = action == 1 ? ids::kMessagePaused - 2 + input.ConsumeIntegralInRange<uint64_t>(0, 4)
+                                         : input.ConsumeIntegral<uint64_t>();
             deliver(value, input.ConsumeBool());
             paused = published_after(value, paused);
             break;

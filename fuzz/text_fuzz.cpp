@@ -50,7 +50,7 @@ void check_writer(FuzzedDataProvider& input) {
 
 // The module with four points, sampling off, and the display installed.
 struct Display {
-    Display() : loaded(host), vorn(loaded.module, "vorn", std::string("4")), display(loaded.module, "display") {
+    Display() : loaded(host), vorn(loaded.module, "vorn", std::to_string(kPoints)), display(loaded.module, "display") {
         host.set_value("WZ_Active", 0.0);
         vorn.install();
         vorn.frame();

@@ -4,27 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 
 #include "hostsim/gauge_system.h"
 #include "hostsim/host.h"
 #include "hostsim/module.h"
+#include "tests/polling.h"
 
 namespace tp_test {
-
-// Polls until the condition holds or the time runs out (loose on purpose:
-// the machines are shared).
-inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // A host with the module loaded but not yet initialised, so a test can
 // set refusals first.
