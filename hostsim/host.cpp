@@ -18,15 +18,6 @@ Host& host() { return *Host::active(); }
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Factor from a unit to the canonical unit of its kind; 1 for unknown ids.
-double to_canonical(int32_t units) {
-    switch (units) {
-    case kUnitsDegrees: return kPi / 180.0;
-    case kUnitsMeters: return 1.0 / 0.3048;
-    default: return 1.0;
-    }
-}
-
 // The host's units; 0 for a name it does not know.
 int32_t units_by_name(const char* name) {
     static const std::pair<const char*, int32_t> kUnits[] = {
@@ -107,6 +98,14 @@ std::array<void*, kPanelEntryCount> build_table() {
 const std::array<void*, kPanelEntryCount> g_table = build_table();
 
 }  // namespace
+
+double to_canonical(int32_t units) {
+    switch (units) {
+    case kUnitsDegrees: return kPi / 180.0;
+    case kUnitsMeters: return 1.0 / 0.3048;
+    default: return 1.0;
+    }
+}
 
 // --- Ledger ---
 

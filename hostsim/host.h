@@ -36,6 +36,9 @@ constexpr int32_t kUnitsDegrees = 62;
 constexpr int32_t kUnitsFeet = 71;
 constexpr int32_t kUnitsMeters = 72;
 
+// Factor from a unit to the canonical unit of its kind; 1 for unknown ids.
+double to_canonical(int32_t units);
+
 // One call the module made into the host.
 struct Call {
     std::string op;    // "get", "set_typed", "QueryService", "QueryElevation", ...

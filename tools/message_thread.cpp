@@ -2,14 +2,11 @@
 // run ends), deliver it, note it for the live view.
 #include "message_thread.h"
 
-#include <algorithm>
-
 namespace probe {
 
 MessageThread::MessageThread(hostsim::Host& host, std::vector<Message> script, Clock::time_point start,
                              std::function<void(uint64_t)> before)
     : host_(host), script_(std::move(script)), start_(start), before_(std::move(before)) {
-    std::sort(script_.begin(), script_.end(), [](const Message& a, const Message& b) { return a.seconds < b.seconds; });
     thread_ = std::thread([this] { run(); });
 }
 
@@ -44,10 +41,6 @@ void MessageThread::run() {
         std::lock_guard<std::mutex> hold(lock_);
         delivered_.push_back({at, message.value});
     }
-    // A host's message thread lives as long as the host; leaving early
-    // would also upset the count of threads that tells when the worker ends.
-    std::unique_lock<std::mutex> hold(lock_);
-    wake_.wait(hold, [this] { return stopping_; });
 }
 
 }  // namespace probe

@@ -15,9 +15,6 @@
 
 namespace probe {
 
-constexpr uint64_t kMessagePaused = 56;
-constexpr uint64_t kMessageResumed = 57;
-
 struct Message {
     double seconds;  // since the start of the run
     uint64_t value;
@@ -25,7 +22,8 @@ struct Message {
 
 class MessageThread {
 public:
-    // before runs on the message thread just before each delivery.
+    // script is in time order; before runs on the message thread just
+    // before each delivery.
     MessageThread(hostsim::Host& host, std::vector<Message> script, Clock::time_point start,
                   std::function<void(uint64_t)> before);
     ~MessageThread();

@@ -5,8 +5,6 @@
 #include <exception>
 
 #include "errors.h"
-#include "hostsim/module.h"
-#include "hostsim/srtm_terrain.h"
 #include "options.h"
 #include "render.h"
 #include "report.h"

@@ -11,7 +11,7 @@ namespace probe {
 namespace {
 
 const char* message_meaning(uint64_t value) {
-    return value == kMessagePaused ? "simulation paused" : value == kMessageResumed ? "simulation resumed" : "";
+    return value == ids::kMessagePaused ? "simulation paused" : value == ids::kMessageResumed ? "simulation resumed" : "";
 }
 
 std::string json_string(const std::string& utf8) {
@@ -111,8 +111,8 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
     else
         std::fprintf(out, "  stop latency  not measured: %s\n", run.stopNote.c_str());
     std::fprintf(out, "  pause         %s\n", pause_text(run).c_str());
-    for (size_t i = 0; i < run.displayTexts.size(); ++i)
-        std::fprintf(out, "  %-12s  %s\n", i == 0 ? "display" : "", cp1252_to_utf8(run.displayTexts[i]).c_str());
+    for (size_t i = 0; i < run.picture.texts.size(); ++i)
+        std::fprintf(out, "  %-12s  %s\n", i == 0 ? "display" : "", cp1252_to_utf8(run.picture.texts[i].text).c_str());
     std::fprintf(out, "  host          %s\n",
                  run.hostProblems.empty() ? "every reference returned, no forbidden call" : run.hostProblems.c_str());
     if (!options.csvFile.empty())
@@ -126,7 +126,7 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run) {
     const CycleStats& s = run.stats;
     auto count = [](uint64_t n) { return std::to_string(n); };
     std::string texts;
-    for (const std::string& t : run.displayTexts) texts += (texts.empty() ? "" : ", ") + json_string(cp1252_to_utf8(t));
+    for (const TextBox& t : run.picture.texts) texts += (texts.empty() ? "" : ", ") + json_string(cp1252_to_utf8(t.text));
     std::string messages;
     for (const Message& m : run.messages)
         messages += (messages.empty() ? "" : ", ") + std::string("{\"value\": ") + count(m.value) +

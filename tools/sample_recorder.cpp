@@ -13,8 +13,6 @@
 namespace probe {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // The point index of a variable named prefix + digits, or -1.
 int point_index(const std::string& name, const char* prefix) {
     size_t length = std::strlen(prefix);
@@ -22,8 +20,11 @@ int point_index(const std::string& name, const char* prefix) {
     return std::atoi(name.c_str() + length);
 }
 
-double degrees(double value, int32_t units) { return units == hostsim::kUnitsDegrees ? value : value * 180.0 / kPi; }
-double feet(double value, int32_t units) { return units == hostsim::kUnitsMeters ? value / 0.3048 : value; }
+// The host's own conversions, so a sample reads as the host stored it.
+double feet(double value, int32_t units) { return value * hostsim::to_canonical(units); }
+double degrees(double value, int32_t units) {
+    return value * hostsim::to_canonical(units) / hostsim::to_canonical(hostsim::kUnitsDegrees);
+}
 
 double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

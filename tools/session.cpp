@@ -74,8 +74,8 @@ void write_points(hostsim::Host& host, const std::vector<Position>& positions) {
 
 std::vector<Message> message_script(const Options& options) {
     std::vector<Message> script;
-    if (options.pauseAt && *options.pauseAt < options.seconds) script.push_back({*options.pauseAt, kMessagePaused});
-    if (options.resumeAt && *options.resumeAt < options.seconds) script.push_back({*options.resumeAt, kMessageResumed});
+    if (options.pauseAt && *options.pauseAt < options.seconds) script.push_back({*options.pauseAt, ids::kMessagePaused});
+    if (options.resumeAt && *options.resumeAt < options.seconds) script.push_back({*options.resumeAt, ids::kMessageResumed});
     return script;
 }
 
@@ -139,7 +139,6 @@ public:
         install();
         drive_frames();
         result_.picture = capture_display(module_, *display_);
-        for (const TextBox& text : result_.picture.texts) result_.displayTexts.push_back(text.text);
         result_.pdk = host_.value("WZ_PDK");
         result_.surface = host_.value("WZ_pSurface");
         stop();
@@ -168,7 +167,7 @@ private:
         SampleRecorder* recorder = recorder_.get();
         host_.set_observer([recorder](const hostsim::Call& call) { recorder->observe(call); });
         messages_.emplace(host_, message_script(options_), start_, [recorder](uint64_t value) {
-            if (value == kMessageResumed) recorder->resuming();
+            if (value == ids::kMessageResumed) recorder->resuming();
         });
     }
 
@@ -196,7 +195,7 @@ private:
 
     void take_messages() {
         for (const Message& m : messages_->take_delivered()) {
-            paused_ = m.value == kMessagePaused;
+            paused_ = m.value == ids::kMessagePaused;
             result_.messages.push_back(m);
             if (live_.message) live_.message(m);
         }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,8 +30,7 @@ struct RunResult {
     std::vector<Message> messages;  // delivered, with their times
     std::optional<double> stopLatencyMs;
     std::string stopNote;  // why the latency was not measured
-    std::vector<std::string> displayTexts;  // code page 1252, as the gauge wrote them
-    DisplayPicture picture;
+    DisplayPicture picture;  // its texts in code page 1252, as the gauge wrote them
     uint64_t samplesChecked = 0, samplesOff = 0;
     double largestDifferenceFt = 0;
     std::string hostProblems;  // references kept or over-released, forbidden calls; "" when none
