@@ -69,16 +69,16 @@ void update_steady(benchmark::State& state) {
         Comparison c = bench::interleave(
             kBatchRounds,
             [&] {
-                int64_t start = bench::thread_cpu_ns();
-                for (int i = 0; i < kCallsPerBatch; ++i) rig.vorn().send(kPreUpdate);
-                return static_cast<double>(bench::thread_cpu_ns() - start) / kCallsPerBatch;
+                return bench::cpu_ns_per(kCallsPerBatch, [&] {
+                    for (int i = 0; i < kCallsPerBatch; ++i) rig.vorn().send(kPreUpdate);
+                });
             },
             [&] {
-                double sink = 0;
-                int64_t start = bench::thread_cpu_ns();
-                for (int i = 0; i < kCallsPerBatch; ++i) sink += panel.get(active);
-                benchmark::DoNotOptimize(sink);
-                return static_cast<double>(bench::thread_cpu_ns() - start) / kCallsPerBatch;
+                return bench::cpu_ns_per(kCallsPerBatch, [&] {
+                    double sink = 0;
+                    for (int i = 0; i < kCallsPerBatch; ++i) sink += panel.get(active);
+                    benchmark::DoNotOptimize(sink);
+                });
             });
         report(state, "update_steady", c, 2.0);
     }
@@ -107,9 +107,8 @@ long page_faults() {
 template <typename Build>
 BuildCost cost_of(Build build, double variables) {
     long faults = page_faults();
-    int64_t start = bench::thread_cpu_ns();
-    build();
-    return {static_cast<double>(bench::thread_cpu_ns() - start) / variables, page_faults() - faults};
+    double ns = bench::cpu_ns_per(variables, build);
+    return {ns, page_faults() - faults};
 }
 
 // The first code 6; the worker it starts idles ("WZ_Active" 0), so the
@@ -210,14 +209,14 @@ unsigned sleep_on_event(void* raw) {
 // From the signal to the sleeper's wake, in ns.
 double signal_and_wake(os::Handle event) {
     Sleeper sleeper{event};
-    uint64_t ended = bench::threads_ended();
     os::Handle thread = os::start_thread(sleep_on_event, &sleeper);
     if (!thread) throw std::runtime_error("the sleeper's thread did not start");
     while (sleeper.tid.load() == 0) bench::sleep_us(50);
     bench::settle_asleep(sleeper.tid.load());
     int64_t sent = bench::monotonic_ns();
     os::signal_event(event);
-    bench::wait_threads_ended(ended + 1);
+    if (os::wait_thread(thread, kStopIntervalMs) != os::kWaitSignalled)
+        throw std::runtime_error("the sleeper did not end");
     os::close_handle(thread);
     return static_cast<double>(sleeper.wokeNs - sent);
 }
@@ -294,20 +293,20 @@ void text_update(benchmark::State& state) {
         Comparison c = bench::interleave(
             kTextRounds,
             [&] {
-                int64_t start = bench::thread_cpu_ns();
-                for (int i = 0; i < kTextsPerBatch; ++i)
-                    for (TextElement* text : texts) text->update(text);
-                return static_cast<double>(bench::thread_cpu_ns() - start) / kTextsPerBatch;
+                return bench::cpu_ns_per(kTextsPerBatch, [&] {
+                    for (int i = 0; i < kTextsPerBatch; ++i)
+                        for (TextElement* text : texts) text->update(text);
+                });
             },
             [&] {
-                int64_t start = bench::thread_cpu_ns();
-                for (int i = 0; i < kTextsPerBatch; ++i) {
-                    print_texts(index, position, elevation, selected, v);
-                    benchmark::DoNotOptimize(index);
-                    benchmark::DoNotOptimize(position);
-                    benchmark::DoNotOptimize(elevation);
-                }
-                return static_cast<double>(bench::thread_cpu_ns() - start) / kTextsPerBatch;
+                return bench::cpu_ns_per(kTextsPerBatch, [&] {
+                    for (int i = 0; i < kTextsPerBatch; ++i) {
+                        print_texts(index, position, elevation, selected, v);
+                        benchmark::DoNotOptimize(index);
+                        benchmark::DoNotOptimize(position);
+                        benchmark::DoNotOptimize(elevation);
+                    }
+                });
             });
         report(state, "text_update", c, 1.5);
     }

@@ -17,6 +17,13 @@ namespace bench {
 // CPU time of the calling thread: what a run costs, whatever else the
 // shared machine is doing meanwhile.
 int64_t thread_cpu_ns();
+// The calling thread's CPU time for body, per unit of the work it does.
+template <typename Body>
+double cpu_ns_per(double units, Body body) {
+    int64_t start = thread_cpu_ns();
+    body();
+    return static_cast<double>(thread_cpu_ns() - start) / units;
+}
 int64_t monotonic_ns();
 double median(std::vector<double> values);
 void sleep_us(int microseconds);

@@ -33,8 +33,10 @@ tp_start_wine() {
   trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true' EXIT
 }
 
-# Configures and builds one preset.
+# Configures and builds one preset: all of it, or the targets named after it.
 tp_build() {
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1"
+  local preset=$1
+  shift
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" ${1:+--target "$@"}
 }
