@@ -1,11 +1,11 @@
 # Shared by the scripts: installing what the build needs on a fresh Debian
 # machine, and a persistent wineserver for the Windows preset's programs.
 
-# Every Debian package the builds, tests and tools use.
+# Every Debian package the builds, tests and tools use (Debian 12, bookworm).
 TP_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-  libfreetype-dev libpng-dev libfontconfig-dev fonts-liberation2 valgrind python3
+  libcairo2-dev libcli11-dev nlohmann-json3-dev fonts-liberation2 valgrind python3
 )
 
 # Installs the packages of TP_PACKAGES that are missing (as root, or

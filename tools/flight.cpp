@@ -1,9 +1,11 @@
-// The default flight and its fan of probe points. Distances of a few
-// kilometres allow the flat-earth step from metres to degrees.
+// The aircraft's track.
 #include "flight.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "csv_file.h"
 
 namespace probe {
 namespace {
@@ -13,61 +15,100 @@ constexpr double kEarthRadiusM = 6371000.0;
 constexpr double kHeadingDeg = 60.0;
 constexpr double kSpeedMps = 250.0 * 1852.0 / 3600.0;  // 250 knots
 constexpr double kAltitudeFt = 10000.0;
-constexpr double kFanRadiusM = 2000.0;
-constexpr double kFanHalfWidthDeg = 40.0;
 
 double radians(double degrees) { return degrees * kPi / 180.0; }
 
-Position moved(const Position& from, double bearingDeg, double metres) {
-    Position to = from;
-    double north = metres * std::cos(radians(bearingDeg));
-    double east = metres * std::sin(radians(bearingDeg));
-    to.latitudeDeg += north / kEarthRadiusM * 180.0 / kPi;
-    to.longitudeDeg += east / (kEarthRadiusM * std::cos(radians(from.latitudeDeg))) * 180.0 / kPi;
-    return to;
+// Metres north and east from one position to another.
+void offset_m(const Position& from, const Position& to, double& north, double& east) {
+    north = radians(to.latitudeDeg - from.latitudeDeg) * kEarthRadiusM;
+    east = radians(to.longitudeDeg - from.longitudeDeg) * kEarthRadiusM * std::cos(radians(from.latitudeDeg));
 }
 
-// Bearing of point i of n, relative to the heading: spread evenly across
-// the fan, straight ahead for a single point.
-double fan_offset(int i, int n) {
-    return n == 1 ? 0.0 : -kFanHalfWidthDeg + 2.0 * kFanHalfWidthDeg * i / (n - 1);
+Position between(const Position& a, const Position& b, double f) {
+    return {a.latitudeDeg + (b.latitudeDeg - a.latitudeDeg) * f, a.longitudeDeg + (b.longitudeDeg - a.longitudeDeg) * f,
+            a.altitudeFt + (b.altitudeFt - a.altitudeFt) * f};
 }
 
 }  // namespace
 
-Probes Probes::fan(int count, double startLatitudeDeg, double startLongitudeDeg) {
-    Probes probes;
-    probes.count_ = count;
-    probes.moving_ = true;
-    probes.start_ = {startLatitudeDeg, startLongitudeDeg, kAltitudeFt};
-    return probes;
+Position moved(const Position& from, double northM, double eastM) {
+    Position to = from;
+    to.latitudeDeg += northM / kEarthRadiusM * 180.0 / kPi;
+    to.longitudeDeg += eastM / (kEarthRadiusM * std::cos(radians(from.latitudeDeg))) * 180.0 / kPi;
+    return to;
 }
 
-Probes Probes::fixed(const std::vector<FilePoint>& points) {
-    Probes probes;
-    probes.count_ = static_cast<int>(points.size());
-    for (const FilePoint& point : points) probes.fixed_.push_back(point.position);
-    return probes;
+double bearing_deg(const Position& from, const Position& to) {
+    double north, east;
+    offset_m(from, to, north, east);
+    double bearing = std::atan2(east, north) * 180.0 / kPi;
+    return bearing < 0 ? bearing + 360.0 : bearing;
 }
 
-std::vector<Position> Probes::at(double seconds) const {
-    if (!moving_) return fixed_;
-    Position aircraft = moved(start_, kHeadingDeg, kSpeedMps * seconds);
-    std::vector<Position> points;
-    points.reserve(static_cast<size_t>(count_));
-    for (int i = 0; i < count_; ++i) points.push_back(moved(aircraft, kHeadingDeg + fan_offset(i, count_), kFanRadiusM));
-    return points;
+double distance_m(const Position& from, const Position& to) {
+    double north, east;
+    offset_m(from, to, north, east);
+    return std::hypot(north, east);
 }
 
-std::string Probes::describe() const {
-    char text[160];
-    if (moving_)
-        std::snprintf(text, sizeof text,
-                      "%d in a fan 2 km ahead of an aircraft at %.4f, %.4f, heading %03.0f at 250 kt, %.0f ft", count_,
-                      start_.latitudeDeg, start_.longitudeDeg, kHeadingDeg, kAltitudeFt);
+Flight Flight::straight(double startLatitudeDeg, double startLongitudeDeg) {
+    Flight flight;
+    flight.start_ = {startLatitudeDeg, startLongitudeDeg, kAltitudeFt};
+    return flight;
+}
+
+Flight Flight::route(std::vector<RoutePoint> points, std::string name) {
+    Flight flight;
+    flight.route_ = std::move(points);
+    flight.start_ = flight.route_.front().position;
+    flight.name_ = std::move(name);
+    return flight;
+}
+
+Aircraft Flight::at(double seconds) const {
+    if (route_.empty()) {
+        double metres = kSpeedMps * seconds;
+        return {moved(start_, metres * std::cos(radians(kHeadingDeg)), metres * std::sin(radians(kHeadingDeg))),
+                kHeadingDeg};
+    }
+    size_t leg = 1;
+    while (leg + 1 < route_.size() && route_[leg].seconds <= seconds) ++leg;
+    const RoutePoint& a = route_[leg - 1];
+    const RoutePoint& b = route_[leg];
+    double f = std::clamp((seconds - a.seconds) / (b.seconds - a.seconds), 0.0, 1.0);
+    return {between(a.position, b.position, f), bearing_deg(a.position, b.position)};
+}
+
+std::string Flight::describe() const {
+    char text[200];
+    if (route_.empty())
+        std::snprintf(text, sizeof text, "from %.4f, %.4f heading %03.0f at 250 kt and %.0f ft", start_.latitudeDeg,
+                      start_.longitudeDeg, kHeadingDeg, kAltitudeFt);
     else
-        std::snprintf(text, sizeof text, "%d fixed, from the points file", count_);
+        std::snprintf(text, sizeof text, "the route %s (%zu points, %.0f s)", name_.c_str(), route_.size(),
+                      route_.back().seconds - route_.front().seconds);
     return text;
+}
+
+std::vector<RoutePoint> read_route_csv(const std::string& path) {
+    std::vector<RoutePoint> route;
+    for (const CsvRow& row : read_csv(path, "route file")) {
+        LineError error(path, row.line);
+        if (row.fields.size() != 4)
+            error.raise("expected time,latitude,longitude,altitude (4 fields), found " +
+                        std::to_string(row.fields.size()));
+        RoutePoint p;
+        p.seconds = csv_number(error, row.fields[0], "time", 0, 1e9);
+        p.position.latitudeDeg = csv_number(error, row.fields[1], "latitude", -90, 90);
+        p.position.longitudeDeg = csv_number(error, row.fields[2], "longitude", -180, 180);
+        p.position.altitudeFt = csv_number(error, row.fields[3], "altitude", -2000000, 2000000);
+        if (!route.empty() && p.seconds <= route.back().seconds)
+            error.raise("time " + row.fields[0] + " does not come after the line before's");
+        route.push_back(p);
+    }
+    if (route.size() < 2)
+        throw FileError("route file " + path + " needs at least two points (time,latitude,longitude,altitude)");
+    return route;
 }
 
 }  // namespace probe

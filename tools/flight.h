@@ -1,5 +1,5 @@
-// Where the probe points are at each moment of a run: a fan of points ahead
-// of an aircraft flying a straight track, or fixed points from a file.
+// Where the aircraft is at each moment of a run: the default straight
+// flight, or a route from a file flown between its points.
 #pragma once
 
 #include <string>
@@ -9,23 +9,39 @@
 
 namespace probe {
 
-class Probes {
-public:
-    // count points on an arc 2 km ahead of an aircraft that starts at the
-    // given place and flies north-east at 250 knots and 10000 ft.
-    static Probes fan(int count, double startLatitudeDeg, double startLongitudeDeg);
-    static Probes fixed(const std::vector<FilePoint>& points);
+struct Aircraft {
+    Position position;
+    double headingDeg = 0;  // true, clockwise from north
+};
 
-    int count() const { return count_; }
-    // The points' positions seconds into the run.
-    std::vector<Position> at(double seconds) const;
+struct RoutePoint {
+    double seconds;
+    Position position;
+};
+
+class Flight {
+public:
+    // North-east at 250 knots and 10000 ft from the given place.
+    static Flight straight(double startLatitudeDeg, double startLongitudeDeg);
+    // Interpolated between the points, held at the first before it and at
+    // the last after it; the heading is that of the leg flown.
+    static Flight route(std::vector<RoutePoint> points, std::string name);
+
+    Aircraft at(double seconds) const;
     std::string describe() const;
 
 private:
-    int count_ = 0;
-    bool moving_ = false;
+    std::vector<RoutePoint> route_;  // empty: the straight flight
     Position start_;
-    std::vector<Position> fixed_;
+    std::string name_;
 };
+
+// Throws FileError: at least two points, times increasing.
+std::vector<RoutePoint> read_route_csv(const std::string& path);
+
+// Flat-earth steps, good for the few tens of kilometres a layout spans.
+Position moved(const Position& from, double northM, double eastM);
+double bearing_deg(const Position& from, const Position& to);
+double distance_m(const Position& from, const Position& to);
 
 }  // namespace probe

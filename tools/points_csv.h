@@ -20,8 +20,7 @@ struct FilePoint {
     int line;  // where it came from, for messages
 };
 
-// Blank lines and lines starting with # are skipped; the first remaining
-// line may name the columns. Throws FileError.
+// Throws FileError.
 std::vector<FilePoint> read_points_csv(const std::string& path);
 
 }  // namespace probe

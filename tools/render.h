@@ -1,6 +1,7 @@
-// Drawing the display gauge as a host draws it: its panel bitmap at the
-// image element's position, then each text element's text in the declared
-// colour and face, set in the element's box and cut at its edges.
+// The pictures probe-host draws: the display gauge as a host draws it (its
+// panel bitmap, then each text element's text in the declared colour and
+// face, set in the element's box and cut at its edges), and the terrain
+// profile ahead of the aircraft.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@ constexpr bool kRenderAvailable = true;
 #else
 constexpr bool kRenderAvailable = false;
 #endif
+// Why the Windows build refuses to draw.
+constexpr const char* kRenderUnavailable = "needs the native build: the Windows build of probe-host has no Cairo";
 
 class RenderError : public std::runtime_error {
 public:
@@ -42,8 +45,21 @@ struct DisplayPicture {
     std::vector<TextBox> texts;
 };
 
-// Writes the picture as an RGB PNG the size of the first image; throws
-// RenderError.
+// One probe point as the profile shows it.
+struct ProfilePoint {
+    double distanceNm;   // from the aircraft (or, for fixed points, from the first point)
+    double elevationFt;  // as the module last published it
+    double altitudeFt;   // the point's altitude: the aircraft's, for a layout
+};
+
+struct Profile {
+    std::string title;
+    bool alongTrack = false;  // the points lie on one line: joined, not scattered
+    std::vector<ProfilePoint> points;
+};
+
+// Each writes a PNG; throws RenderError.
 void render_display(const DisplayPicture& picture, const std::string& pngPath);
+void render_profile(const Profile& profile, const std::string& pngPath);
 
 }  // namespace probe

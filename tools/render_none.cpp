@@ -1,11 +1,15 @@
-// The Windows build has no FreeType or libpng: rendering is refused with a
-// clear reason (the options refuse --render before a run gets this far).
+// The Windows build has no Cairo: drawing is refused with the reason (the
+// options refuse --render and --profile before a run gets this far).
 #include "render.h"
 
 namespace probe {
 
 void render_display(const DisplayPicture&, const std::string&) {
-    throw RenderError("--render needs the native build: FreeType and libpng are not part of the Windows build");
+    throw RenderError(std::string("--render ") + kRenderUnavailable);
+}
+
+void render_profile(const Profile&, const std::string&) {
+    throw RenderError(std::string("--profile ") + kRenderUnavailable);
 }
 
 }  // namespace probe

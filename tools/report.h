@@ -1,5 +1,6 @@
 // What probe-host prints: the live view (a line a second, and a line for
-// each host message), the summary, and the summary as JSON.
+// each host message and scripted action), the summary, and the summary as
+// JSON.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ namespace probe {
 
 struct LiveStatus {
     double seconds = 0;
-    bool paused = false;
+    bool paused = false, active = true;
     uint64_t cycles = 0, newCycles = 0;
     uint64_t samples = 0, newSamples = 0;
     std::vector<double> elevationsFt;  // the first points' published elevations
@@ -24,7 +25,10 @@ struct LiveStatus {
 void print_live_header(std::FILE* out, const RunResult& run);
 void print_live(std::FILE* out, const LiveStatus& status);
 void print_message(std::FILE* out, const Message& message);
+void print_event(std::FILE* out, const FrameEvent& event, double seconds);
 void print_summary(std::FILE* out, const Options& options, const RunResult& run);
+// Whether an output's write failed, by its path.
+bool failed(const RunResult& run, const std::string& path);
 void print_json(std::FILE* out, const Options& options, const RunResult& run);
 
 }  // namespace probe

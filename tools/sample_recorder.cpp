@@ -68,6 +68,8 @@ void SampleRecorder::worker_call(const hostsim::Call& call, Clock::time_point no
         if (k < 0) return;
         ++stats_.samples;
         if (cyclePaused_) ++stats_.pausedSamples;
+        if (static_cast<size_t>(k) >= perPoint_.size()) perPoint_.resize(static_cast<size_t>(k) + 1);
+        ++perPoint_[static_cast<size_t>(k)];
         double seconds = std::chrono::duration<double>(now - start_).count();
         const Pending& p = pending_;
         if (p.point == k)
@@ -115,6 +117,16 @@ std::vector<Sample> SampleRecorder::take_samples() {
     std::vector<Sample> taken;
     taken.swap(samples_);
     return taken;
+}
+
+uint64_t SampleRecorder::pending() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return samples_.size();
+}
+
+std::vector<uint64_t> SampleRecorder::samples_per_point() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return perPoint_;
 }
 
 }  // namespace probe

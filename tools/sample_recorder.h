@@ -51,6 +51,10 @@ public:
     uint64_t worker_os_id() const;
     // The samples recorded since the last call.
     std::vector<Sample> take_samples();
+    // Samples recorded and not yet taken.
+    uint64_t pending() const;
+    // How many elevations were written for each point index.
+    std::vector<uint64_t> samples_per_point() const;
 
 private:
     struct Pending {
@@ -72,6 +76,7 @@ private:
     Clock::time_point cycleStart_, lastEnd_;
     Pending pending_;
     std::vector<Sample> samples_;
+    std::vector<uint64_t> perPoint_;
 };
 
 }  // namespace probe

@@ -1,20 +1,29 @@
 // The run itself, in a host's order: load and init the module, install the
 // vorn gauge (with the point count as its parameter) and the display
-// gauge, set "WZ_Active", then drive both gauges frame by frame while the
-// probe points move; at the end unload both gauges (the vorn gauge's
-// disconnect stops the worker), time the worker's end, and deinit.
+// gauge, set "WZ_Active", then drive both gauges frame by frame by the wall
+// clock while the probe points move; at the end unload both gauges (the
+// vorn gauge's disconnect stops the worker), time the worker's end, and
+// deinit.
 #include "session.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
 
+#include "display_clicks.h"
+#include "file_checks.h"
 #include "flight.h"
+#include "frame_pacer.h"
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
 #include "hostsim/srtm_terrain.h"
+#include "interrupt.h"
+#include "layout.h"
+#include "point_writer.h"
 #include "report.h"
-#include "sample_sink.h"
+#include "sample_writer.h"
 #include "thread_watch.h"
 
 namespace probe {
@@ -23,13 +32,16 @@ namespace {
 constexpr double kFrameRate = 18.0;  // the host's gauge frames a second
 constexpr std::chrono::milliseconds kStopBound{5000};
 constexpr size_t kLivePoints = 8;
-// Where the default flight starts over the built-in relief.
-constexpr double kStartLatitudeDeg = 47.26, kStartLongitudeDeg = 11.35;
+constexpr double kMetresPerNm = 1852.0;
+// Where the default flight starts over the built-in relief: its track
+// crosses ridges and valleys of several thousand feet.
+constexpr double kStartLatitudeDeg = 47.06, kStartLongitudeDeg = 11.59;
 
 struct Setup {
     std::shared_ptr<const hostsim::Terrain> terrain;
     std::string terrainName;
     Probes probes;
+    Flight flight = Flight::straight(kStartLatitudeDeg, kStartLongitudeDeg);
     std::vector<std::string> warnings;
 };
 
@@ -47,10 +59,13 @@ Setup prepare(const Options& options) {
         setup.terrainName = "SRTM tile " + tile->name() + " (" + std::to_string(tile->samples_per_side()) + " x " +
                             std::to_string(tile->samples_per_side()) + " samples; void cells filled from neighbours: " +
                             std::to_string(tile->voids_filled()) + ")";
+        setup.flight = Flight::straight(tile->south() + 0.5, tile->west() + 0.5);
     }
+    if (!options.routeFile.empty())
+        setup.flight = Flight::route(read_route_csv(options.routeFile), options.routeFile);
     if (options.pointsFile.empty()) {
-        setup.probes = tile ? Probes::fan(options.count, tile->south() + 0.5, tile->west() + 0.5)
-                            : Probes::fan(options.count, kStartLatitudeDeg, kStartLongitudeDeg);
+        setup.probes = Probes::around(options.layout, options.count,
+                                      options.rangeKm ? *options.rangeKm : default_range_km(options.layout));
         return setup;
     }
     std::vector<FilePoint> points = read_points_csv(options.pointsFile);
@@ -62,21 +77,15 @@ Setup prepare(const Options& options) {
     return setup;
 }
 
-// The other gauge's part: each point's position, as named variables.
-void write_points(hostsim::Host& host, const std::vector<Position>& positions) {
-    for (size_t i = 0; i < positions.size(); ++i) {
-        std::string index = std::to_string(i);
-        host.set_value_in("WZPointLat_" + index, positions[i].latitudeDeg, "degrees");
-        host.set_value_in("WZPointLon_" + index, positions[i].longitudeDeg, "degrees");
-        host.set_value_in("WZPointAlt_" + index, positions[i].altitudeFt, "feet");
-    }
+void check_outputs(const Options& options) {
+    check_output_path("--render", options.renderFile);
+    check_output_path("--profile", options.profileFile);
 }
 
-std::vector<Message> message_script(const Options& options) {
-    std::vector<Message> script;
-    if (options.pauseAt && *options.pauseAt < options.seconds) script.push_back({*options.pauseAt, ids::kMessagePaused});
-    if (options.resumeAt && *options.resumeAt < options.seconds) script.push_back({*options.resumeAt, ids::kMessageResumed});
-    return script;
+std::string module_path(const Options& options) {
+    std::string path = options.module.empty() ? hostsim::default_module_path() : options.module;
+    check_module_file(path);
+    return path;
 }
 
 double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -97,25 +106,23 @@ DisplayPicture capture_display(const hostsim::Module& module, hostsim::Gauge& di
     return picture;
 }
 
-LiveStatus live_status(hostsim::Host& host, const CycleStats& now, const CycleStats& before, double seconds,
-                       bool paused, int points) {
-    LiveStatus status;
-    status.seconds = seconds;
-    status.paused = paused;
-    status.cycles = now.cycles;
-    status.newCycles = now.cycles - before.cycles;
-    status.samples = now.samples;
-    status.newSamples = now.samples - before.samples;
-    status.points = points;
-    for (int i = 0; i < points && static_cast<size_t>(i) < kLivePoints; ++i)
-        status.elevationsFt.push_back(host.value("WZPointElevation_" + std::to_string(i)));
-    return status;
-}
-
 std::string host_problems(hostsim::Host& host) {
     std::string problems = host.ledger().report();
     for (const std::string& trap : host.traps()) problems += "the module called the forbidden " + trap + "; ";
     return problems;
+}
+
+// Distances from the aircraft, or along fixed points from the first.
+Profile make_profile(const Probes& probes, const Aircraft& aircraft, const std::vector<PointResult>& points) {
+    Profile profile;
+    profile.alongTrack = probes.layout() == Layout::Line || !probes.moving();
+    Position from = probes.moving() || points.empty() ? aircraft.position : points.front().position;
+    for (const PointResult& p : points)
+        profile.points.push_back({distance_m(from, p.position) / kMetresPerNm, p.elevationFt, p.position.altitudeFt});
+    std::stable_sort(profile.points.begin(), profile.points.end(),
+                     [](const ProfilePoint& a, const ProfilePoint& b) { return a.distanceNm < b.distanceNm; });
+    profile.title = probes.moving() ? "Terrain ahead: " + probes.describe() : "Terrain along the points file";
+    return profile;
 }
 
 // The run's parts in the order they are made and taken down: the recorder
@@ -124,13 +131,17 @@ std::string host_problems(hostsim::Host& host) {
 class Session {
 public:
     Session(const Options& options, const LiveView& live)
-        : options_(options), live_(live), setup_(prepare(options)), sink_(options.csvFile, setup_.terrain),
-          module_(host_, module_path(options)) {
-        result_.module = module_path(options);
+        : options_(options), live_(live), setup_(prepare(options)), timeline_(make_timeline(options)),
+          modulePath_(module_path(options)), writer_((check_outputs(options), options.csvFile), setup_.terrain),
+          module_(load(host_, modulePath_)) {
+        result_.module = modulePath_;
         result_.terrain = setup_.terrainName;
         result_.probes = setup_.probes.describe();
+        result_.flight = setup_.probes.moving() ? setup_.flight.describe() : "";
         result_.points = setup_.probes.count();
+        result_.parameters = options.parameters ? *options.parameters : std::to_string(result_.points);
         result_.warnings = setup_.warnings;
+        result_.warnings.insert(result_.warnings.end(), timeline_.warnings.begin(), timeline_.warnings.end());
         host_.set_logging(false);
         host_.set_terrain(setup_.terrain);
     }
@@ -138,59 +149,89 @@ public:
     RunResult run() {
         install();
         drive_frames();
-        result_.picture = capture_display(module_, *display_);
+        result_.picture = capture_display(*module_, *display_);
         result_.pdk = host_.value("WZ_PDK");
         result_.surface = host_.value("WZ_pSurface");
+        result_.pointCount = host_.value("WZ_PointCount");
         stop();
         return result_;
     }
 
 private:
-    static std::string module_path(const Options& options) {
-        return options.module.empty() ? hostsim::default_module_path() : options.module;
+    static std::unique_ptr<hostsim::Module> load(hostsim::Host& host, const std::string& path) {
+        try {
+            return std::make_unique<hostsim::Module>(host, path);
+        } catch (const hostsim::LoadError& e) {
+            throw FileError(load_error_for(e.what(), path));
+        }
     }
 
     // As a host loads a panel: init, then each gauge, then the controls
     // another gauge would set.
     void install() {
-        module_.init();
-        vorn_.emplace(module_, "vorn", std::to_string(result_.points));
-        display_.emplace(module_, "display");
+        module_->init();
+        points_.emplace(host_, result_.points);
+        activeId_ = variable_id(host_, "WZ_Active");
+        vorn_.emplace(*module_, "vorn", result_.parameters);
+        display_.emplace(*module_, "display");
         vorn_->install();
         display_->install();
-        host_.set_value("WZ_Active", 1.0);
-        write_points(host_, setup_.probes.at(0.0));
+        if (options_.intervalMs) host_.set(variable_id(host_, "WZ_UpdateInterval"), *options_.intervalMs);
+        host_.set(activeId_, timeline_.activeAtStart ? 1.0 : 0.0);
+        clicks_.emplace(*display_);
+        for (int i = 0; i < options_.select; ++i) clicks_->click(Button::Next);
+        aircraft_ = setup_.flight.at(0.0);
+        setup_.probes.place(aircraft_, positions_);
+        points_->write(positions_);
         if (live_.started) live_.started(result_);
 
         start_ = Clock::now();
         recorder_ = std::make_unique<SampleRecorder>(std::this_thread::get_id(), start_);
         SampleRecorder* recorder = recorder_.get();
         host_.set_observer([recorder](const hostsim::Call& call) { recorder->observe(call); });
-        messages_.emplace(host_, message_script(options_), start_, [recorder](uint64_t value) {
+        writer_.start(*recorder);
+        messages_.emplace(host_, timeline_.messages, start_, [recorder](uint64_t value) {
             if (value == ids::kMessageResumed) recorder->resuming();
         });
     }
 
     void drive_frames() {
-        const auto framePeriod = std::chrono::duration<double>(1.0 / kFrameRate);
+        FramePacer pacer(start_, kFrameRate, options_.seconds);
         double nextLine = 1.0;
-        for (uint64_t frame = 0;; ++frame) {
-            Clock::time_point due = start_ + std::chrono::duration_cast<Clock::duration>(framePeriod * frame);
-            if (std::chrono::duration<double>(due - start_).count() >= options_.seconds) break;
-            std::this_thread::sleep_until(due);
+        size_t nextEvent = 0;
+        while (pacer.wait_next()) {
+            if (interrupted()) {
+                result_.interrupted = true;
+                break;
+            }
             double now = seconds_since(start_);
-            write_points(host_, setup_.probes.at(now));
+            while (nextEvent < timeline_.events.size() && timeline_.events[nextEvent].seconds <= now)
+                perform(timeline_.events[nextEvent++], now);
+            if (setup_.probes.moving()) {
+                aircraft_ = setup_.flight.at(now);
+                setup_.probes.place(aircraft_, positions_);
+                points_->write(positions_);
+            }
             vorn_->frame();
             display_->frame();
-            result_.frames = frame + 1;
             take_messages();
-            sink_.add(recorder_->take_samples());
-            if (now >= nextLine) show_second(nextLine), nextLine += 1.0;
+            if (now >= nextLine) show_second(now), nextLine = std::floor(now) + 1.0;
         }
-        std::this_thread::sleep_until(start_ + std::chrono::duration_cast<Clock::duration>(
-                                                   std::chrono::duration<double>(options_.seconds)));
+        if (!result_.interrupted) pacer.wait_end();
+        result_.frames = pacer.frames();
+        result_.missedFrames = pacer.missed();
         result_.seconds = seconds_since(start_);
-        if (nextLine - 1.0 < options_.seconds) show_second(options_.seconds);
+        show_second(result_.seconds);
+    }
+
+    void perform(const FrameEvent& event, double now) {
+        switch (event.kind) {
+        case FrameEvent::Activate: host_.set(activeId_, 1.0); break;
+        case FrameEvent::Deactivate: host_.set(activeId_, 0.0); break;
+        case FrameEvent::ClickNext: clicks_->click(Button::Next); break;
+        case FrameEvent::ClickPrevious: clicks_->click(Button::Previous); break;
+        }
+        if (live_.event) live_.event(event, now);
     }
 
     void take_messages() {
@@ -203,7 +244,20 @@ private:
 
     void show_second(double seconds) {
         CycleStats stats = recorder_->stats();
-        if (live_.second) live_.second(live_status(host_, stats, lastLine_, seconds, paused_, result_.points));
+        if (live_.second) {
+            LiveStatus status;
+            status.seconds = seconds;
+            status.paused = paused_;
+            status.active = host_.get(activeId_) != 0.0;
+            status.cycles = stats.cycles;
+            status.newCycles = stats.cycles - lastLine_.cycles;
+            status.samples = stats.samples;
+            status.newSamples = stats.samples - lastLine_.samples;
+            status.points = result_.points;
+            for (int i = 0; i < result_.points && static_cast<size_t>(i) < kLivePoints; ++i)
+                status.elevationsFt.push_back(points_->elevation_ft(i));
+            live_.second(status);
+        }
         lastLine_ = stats;
     }
 
@@ -219,30 +273,50 @@ private:
         else if (!(result_.stopLatencyMs = worker.milliseconds_until_gone(disconnect, kStopBound)))
             result_.stopNote = "the worker was still running 5 s after the disconnect";
         display_->unload();
-        module_.deinit();
+        module_->deinit();
         messages_->stop();
         host_.set_observer(nullptr);
         take_messages();
 
-        sink_.add(recorder_->take_samples());
-        sink_.finish();
+        std::string csvError = writer_.finish();
+        if (!csvError.empty()) result_.outputErrors.push_back(csvError);
         result_.stats = recorder_->stats();
-        result_.samplesChecked = sink_.rows();
-        result_.samplesOff = sink_.mismatches();
-        result_.largestDifferenceFt = sink_.largest_difference_ft();
+        result_.samplesChecked = writer_.rows();
+        result_.samplesOff = writer_.mismatches();
+        result_.largestDifferenceFt = writer_.largest_difference_ft();
         result_.hostProblems = host_problems(host_);
+        collect_points();
+    }
+
+    void collect_points() {
+        std::vector<uint64_t> perPoint = recorder_->samples_per_point();
+        for (int i = 0; i < result_.points; ++i) {
+            PointResult p;
+            p.position = positions_[static_cast<size_t>(i)];
+            p.elevationFt = points_->elevation_ft(i);
+            p.samples = static_cast<size_t>(i) < perPoint.size() ? perPoint[static_cast<size_t>(i)] : 0;
+            result_.pointResults.push_back(p);
+        }
+        result_.profile = make_profile(setup_.probes, aircraft_, result_.pointResults);
     }
 
     const Options& options_;
     const LiveView& live_;
     Setup setup_;
-    SampleSink sink_;
+    Timeline timeline_;
+    std::string modulePath_;
+    std::unique_ptr<SampleRecorder> recorder_;  // outlives the writer's thread that reads it
+    SampleWriter writer_;
     RunResult result_;
-    std::unique_ptr<SampleRecorder> recorder_;
     hostsim::Host host_;
-    hostsim::Module module_;
+    std::unique_ptr<hostsim::Module> module_;
+    std::optional<PointWriter> points_;
+    int32_t activeId_ = 0;
     std::optional<hostsim::Gauge> vorn_, display_;
+    std::optional<DisplayClicks> clicks_;
     std::optional<MessageThread> messages_;
+    Aircraft aircraft_;
+    std::vector<Position> positions_;
     Clock::time_point start_;
     bool paused_ = false;
     CycleStats lastLine_;

@@ -1,6 +1,7 @@
 // One probe-host run: the simulated host, the module and its two gauges,
-// the probe points moved every frame, the scripted pause, then the stop
-// and what it all measured.
+// the probe points moved every frame around the flying aircraft, the
+// scripted messages, switches and clicks, then the stop and what it all
+// measured.
 #pragma once
 
 #include <cstdint>
@@ -11,30 +12,46 @@
 
 #include "message_thread.h"
 #include "options.h"
+#include "points_csv.h"
 #include "render.h"
 #include "sample_recorder.h"
+#include "timeline.h"
 
 namespace probe {
 
 struct LiveStatus;
 
+// A point at the end of the run.
+struct PointResult {
+    Position position;  // as last written
+    double elevationFt = 0;  // as last published
+    uint64_t samples = 0;    // elevations written for it
+};
+
 struct RunResult {
     std::string module;
     std::string terrain;
     std::string probes;
+    std::string flight;
+    std::string parameters;  // the vorn gauge's parameter string
     int points = 0;
     double seconds = 0;
-    uint64_t frames = 0;
+    uint64_t frames = 0, missedFrames = 0;
+    bool interrupted = false;
     double pdk = 0, surface = 0;  // "WZ_PDK", "WZ_pSurface" as the module set them
+    double pointCount = 0;        // "WZ_PointCount" as the vorn gauge set it
     CycleStats stats;
     std::vector<Message> messages;  // delivered, with their times
     std::optional<double> stopLatencyMs;
     std::string stopNote;  // why the latency was not measured
     DisplayPicture picture;  // its texts in code page 1252, as the gauge wrote them
+    std::vector<PointResult> pointResults;
+    Profile profile;
     uint64_t samplesChecked = 0, samplesOff = 0;
     double largestDifferenceFt = 0;
     std::string hostProblems;  // references kept or over-released, forbidden calls; "" when none
     std::vector<std::string> warnings;
+    std::vector<std::string> outputErrors;  // outputs that could not be written
 };
 
 // What the run shows while it goes; each may be empty.
@@ -42,6 +59,7 @@ struct LiveView {
     std::function<void(const RunResult&)> started;
     std::function<void(const LiveStatus&)> second;
     std::function<void(const Message&)> message;
+    std::function<void(const FrameEvent&, double seconds)> event;
 };
 
 // Throws FileError (or hostsim's LoadError and TerrainFileError) before the

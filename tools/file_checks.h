@@ -1,0 +1,21 @@
+// Files checked before a run starts, so that a bad path fails at once
+// rather than after the run: the module (and which build it is for) and
+// every output path.
+#pragma once
+
+#include <string>
+
+#include "errors.h"
+
+namespace probe {
+
+// Throws FileError saying what is wrong with the module file.
+void check_module_file(const std::string& path);
+// hostsim's load error, told in terms of the user's file rather than the
+// private copy the host loads.
+std::string load_error_for(const std::string& message, const std::string& path);
+// Throws FileError when the file cannot be written; leaves no file behind
+// that was not there.
+void check_output_path(const std::string& option, const std::string& path);
+
+}  // namespace probe

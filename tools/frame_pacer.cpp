@@ -1,0 +1,39 @@
+// Frame k is due k / rate seconds into the run.
+#include "frame_pacer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace probe {
+
+FramePacer::FramePacer(Clock::time_point start, double framesPerSecond, double seconds)
+    : start_(start), period_(1.0 / framesPerSecond), seconds_(seconds),
+      total_(static_cast<uint64_t>(std::ceil(seconds * framesPerSecond - 1e-9))) {}
+
+FramePacer::Clock::time_point FramePacer::due(uint64_t frame) const {
+    return start_ + std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(period_ * static_cast<double>(frame)));
+}
+
+bool FramePacer::wait_next() {
+    if (next_ >= total_) return false;
+    double late = std::chrono::duration<double>(Clock::now() - due(next_)).count();
+    if (late >= period_) {
+        uint64_t skipped = std::min<uint64_t>(static_cast<uint64_t>(late / period_), total_ - next_);
+        missed_ += skipped;
+        next_ += skipped;
+        if (next_ >= total_) return false;
+    }
+    std::this_thread::sleep_until(due(next_));
+    ++next_;
+    ++frames_;
+    return true;
+}
+
+void FramePacer::wait_end() const {
+    std::this_thread::sleep_until(start_ + std::chrono::duration_cast<Clock::duration>(
+                                               std::chrono::duration<double>(seconds_)));
+}
+
+}  // namespace probe

@@ -1,0 +1,97 @@
+// The layouts, as offsets ahead of and to the right of the aircraft, so a
+// frame costs one rotation per point.
+#include "layout.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace probe {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kFanHalfWidthDeg = 40.0;
+
+double radians(double degrees) { return degrees * kPi / 180.0; }
+
+// Bearing of point i of n, relative to the heading: spread evenly across
+// the fan, straight ahead for a single point.
+double fan_offset_deg(int i, int n) { return n == 1 ? 0.0 : -kFanHalfWidthDeg + 2.0 * kFanHalfWidthDeg * i / (n - 1); }
+
+const char* layout_name(Layout layout) {
+    switch (layout) {
+    case Layout::Line: return "line";
+    case Layout::Grid: return "grid";
+    default: return "fan";
+    }
+}
+
+}  // namespace
+
+Probes Probes::around(Layout layout, int count, double rangeKm) {
+    Probes probes;
+    probes.layout_ = layout;
+    probes.rangeKm_ = rangeKm;
+    double range = rangeKm * 1000.0;
+    int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
+    for (int i = 0; i < count; ++i) {
+        switch (layout) {
+        case Layout::Fan: {
+            double off = radians(fan_offset_deg(i, count));
+            probes.offsets_.push_back({range * std::cos(off), range * std::sin(off)});
+            break;
+        }
+        case Layout::Line: probes.offsets_.push_back({range * (i + 1) / count, 0.0}); break;
+        case Layout::Grid:
+            probes.offsets_.push_back({range * (i / side + 0.5) / side, range * ((i % side + 0.5) / side - 0.5)});
+            break;
+        }
+    }
+    return probes;
+}
+
+Probes Probes::fixed(const std::vector<FilePoint>& points) {
+    Probes probes;
+    for (const FilePoint& point : points) probes.fixed_.push_back(point.position);
+    return probes;
+}
+
+void Probes::place(const Aircraft& aircraft, std::vector<Position>& out) const {
+    if (!moving()) {
+        out = fixed_;
+        return;
+    }
+    out.resize(offsets_.size());
+    double c = std::cos(radians(aircraft.headingDeg)), s = std::sin(radians(aircraft.headingDeg));
+    // One degree's metres at the aircraft's latitude, for all its points.
+    Position north = moved(aircraft.position, 1.0, 1.0);
+    double degPerMNorth = north.latitudeDeg - aircraft.position.latitudeDeg;
+    double degPerMEast = north.longitudeDeg - aircraft.position.longitudeDeg;
+    for (size_t i = 0; i < offsets_.size(); ++i) {
+        const Offset& o = offsets_[i];
+        out[i] = {aircraft.position.latitudeDeg + (o.aheadM * c - o.rightM * s) * degPerMNorth,
+                  aircraft.position.longitudeDeg + (o.aheadM * s + o.rightM * c) * degPerMEast,
+                  aircraft.position.altitudeFt};
+    }
+}
+
+std::string Probes::describe() const {
+    char text[160];
+    if (!moving()) {
+        std::snprintf(text, sizeof text, "%d fixed, from the points file", count());
+        return text;
+    }
+    switch (layout_) {
+    case Layout::Fan:
+        std::snprintf(text, sizeof text, "%d in a fan %.3g km ahead of the aircraft", count(), rangeKm_);
+        break;
+    case Layout::Line:
+        std::snprintf(text, sizeof text, "%d in a line along the track to %.3g km ahead", count(), rangeKm_);
+        break;
+    case Layout::Grid:
+        std::snprintf(text, sizeof text, "%d in a grid %.3g km square ahead", count(), rangeKm_);
+        break;
+    }
+    return std::string(text) + " (" + layout_name(layout_) + ")";
+}
+
+}  // namespace probe

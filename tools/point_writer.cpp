@@ -1,0 +1,33 @@
+// Point variables through their ids.
+#include "point_writer.h"
+
+#include <string>
+
+namespace probe {
+
+int32_t variable_id(hostsim::Host& host, const std::string& name) {
+    int32_t id = host.check_var(name.c_str());
+    return id ? id : host.register_var(name.c_str());
+}
+
+PointWriter::PointWriter(hostsim::Host& host, int count)
+    : host_(host), degrees_(host.units_id("degrees")), feet_(host.units_id("feet")) {
+    points_.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        std::string index = std::to_string(i);
+        points_.push_back({variable_id(host, "WZPointLat_" + index), variable_id(host, "WZPointLon_" + index),
+                           variable_id(host, "WZPointAlt_" + index), variable_id(host, "WZPointElevation_" + index)});
+    }
+}
+
+void PointWriter::write(const std::vector<Position>& positions) {
+    for (size_t i = 0; i < positions.size() && i < points_.size(); ++i) {
+        host_.set_typed(points_[i].lat, positions[i].latitudeDeg, degrees_);
+        host_.set_typed(points_[i].lon, positions[i].longitudeDeg, degrees_);
+        host_.set_typed(points_[i].alt, positions[i].altitudeFt, feet_);
+    }
+}
+
+double PointWriter::elevation_ft(int point) const { return host_.get(points_[static_cast<size_t>(point)].elevation); }
+
+}  // namespace probe

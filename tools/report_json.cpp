@@ -1,0 +1,82 @@
+// The summary as JSON, through nlohmann-json: numbers that are not finite
+// come out as null, gauge texts as UTF-8.
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+#include "cp1252.h"
+#include "report.h"
+
+namespace probe {
+namespace {
+
+using json = nlohmann::ordered_json;  // keys in the order written
+
+json number(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
+
+json path_or_null(const RunResult& run, const std::string& path) {
+    return path.empty() || failed(run, path) ? json(nullptr) : json(path);
+}
+
+json points_of(const RunResult& run) {
+    json points = json::array();
+    for (size_t i = 0; i < run.pointResults.size(); ++i) {
+        const PointResult& p = run.pointResults[i];
+        points.push_back({{"index", i},
+                          {"lat_deg", number(p.position.latitudeDeg)},
+                          {"lon_deg", number(p.position.longitudeDeg)},
+                          {"alt_ft", number(p.position.altitudeFt)},
+                          {"elevation_ft", number(p.elevationFt)},
+                          {"samples", p.samples}});
+    }
+    return points;
+}
+
+}  // namespace
+
+void print_json(std::FILE* out, const Options& options, const RunResult& run) {
+    const CycleStats& s = run.stats;
+    json messages = json::array(), display = json::array();
+    for (const Message& m : run.messages) messages.push_back({{"value", m.value}, {"seconds", number(m.seconds)}});
+    for (const TextBox& t : run.picture.texts) display.push_back(cp1252_to_utf8(t.text));
+    json warnings = run.warnings;
+    for (const std::string& error : run.outputErrors) warnings.push_back(error);
+    json summary = {
+        {"module", run.module},
+        {"terrain", run.terrain},
+        {"layout", run.probes},
+        {"parameters", run.parameters},
+        {"seconds", number(run.seconds)},
+        {"frames", run.frames},
+        {"frames_missed", run.missedFrames},
+        {"interrupted", run.interrupted},
+        {"WZ_PDK", number(run.pdk)},
+        {"WZ_pSurface", number(run.surface)},
+        {"WZ_PointCount", number(run.pointCount)},
+        {"cycles", s.cycles},
+        {"cycles_paused", s.pausedCycles},
+        {"samples", s.samples},
+        {"samples_paused", s.pausedSamples},
+        {"samples_off_terrain", run.samplesOff},
+        {"update_interval_ms", number(s.intervalMs)},
+        {"cycle_period_ms",
+         {{"mean", number(s.meanPeriodMs)}, {"min", number(s.minPeriodMs)}, {"max", number(s.maxPeriodMs)},
+          {"measured", s.periods}}},
+        {"sampling_ms", number(s.meanWorkMs)},
+        {"stop_latency_ms", run.stopLatencyMs ? number(*run.stopLatencyMs) : json(nullptr)},
+        {"messages", messages},
+        {"display", display},
+        {"host_problems", run.hostProblems},
+        {"points", points_of(run)},
+        {"warnings", warnings},
+        {"csv", path_or_null(run, options.csvFile)},
+        {"render", path_or_null(run, options.renderFile)},
+        {"profile", path_or_null(run, options.profileFile)},
+    };
+    if (!run.stopLatencyMs) summary["stop_note"] = run.stopNote;
+    std::fputs(summary.dump(2, ' ', false, json::error_handler_t::replace).c_str(), out);
+    std::fputs("\n", out);
+    std::fflush(out);
+}
+
+}  // namespace probe
