@@ -29,13 +29,13 @@ void append_utf8(std::string& out, char32_t c) {
     }
 }
 
-}  // namespace
-
 std::u32string cp1252_to_unicode(const std::string& text) {
     std::u32string out;
     for (char byte : text) out += decode(static_cast<unsigned char>(byte));
     return out;
 }
+
+}  // namespace
 
 std::string cp1252_to_utf8(const std::string& text) {
     std::string out;
