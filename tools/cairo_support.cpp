@@ -1,6 +1,8 @@
 // Cairo helpers for the pictures.
 #include "cairo_support.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <cstdint>
 
 #include "render.h"
@@ -36,6 +38,13 @@ void set_face(cairo_t* cr, const std::string& family, bool bold, double size) {
 
 void set_colour(cairo_t* cr, uint32_t rgb) {
     cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
+}
+
+void finish_drawing() { release_fonts(); }
+
+void release_fonts() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }
 
 }  // namespace probe

@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -20,5 +21,8 @@ void write_png(cairo_surface_t* surface, const std::string& path);
 void set_face(cairo_t* cr, const std::string& family, bool bold, double size);
 // A colour given as 0xRRGGBB.
 void set_colour(cairo_t* cr, uint32_t rgb);
+// Gives back the fonts Cairo and fontconfig keep for the process, once the
+// pictures are drawn, so that a leak checker sees nothing left.
+void release_fonts();
 
 }  // namespace probe

@@ -30,6 +30,7 @@ void write_pictures(const probe::Options& options, probe::RunResult& result) {
     };
     attempt(options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
     attempt(options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
+    probe::finish_drawing();
 }
 
 int run(const probe::Options& options) {

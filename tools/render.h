@@ -61,5 +61,7 @@ struct Profile {
 // Each writes a PNG; throws RenderError.
 void render_display(const DisplayPicture& picture, const std::string& pngPath);
 void render_profile(const Profile& profile, const std::string& pngPath);
+// After the last picture: frees what drawing keeps for the process.
+void finish_drawing();
 
 }  // namespace probe

@@ -12,4 +12,6 @@ void render_profile(const Profile&, const std::string&) {
     throw RenderError(std::string("--profile ") + kRenderUnavailable);
 }
 
+void finish_drawing() {}
+
 }  // namespace probe

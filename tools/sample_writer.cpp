@@ -70,8 +70,9 @@ void SampleWriter::write(const std::vector<Sample>& samples) {
     char row[192];
     char* end = row + sizeof row;
     for (const Sample& s : samples) {
-        float expected = static_cast<float>(
-            terrain_->elevation_feet(s.latitudeDeg * kPi / 180.0, s.longitudeDeg * kPi / 180.0));
+        double latitude = s.latitudeDeg * kPi / 180.0, longitude = s.longitudeDeg * kPi / 180.0;
+        if (!terrain_->covers(latitude, longitude)) ++outside_;
+        float expected = static_cast<float>(terrain_->elevation_feet(latitude, longitude));
         double difference = std::fabs(s.elevationFt - expected);
         if (!(difference <= kToleranceFt)) ++mismatches_;
         if (difference > largestDifference_ || std::isnan(difference)) largestDifference_ = difference;

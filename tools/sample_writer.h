@@ -34,6 +34,8 @@ public:
 
     uint64_t rows() const { return rows_.load(); }
     uint64_t mismatches() const { return mismatches_; }
+    // Samples taken where the terrain model has no data.
+    uint64_t outside() const { return outside_; }
     double largest_difference_ft() const { return largestDifference_; }
 
 private:
@@ -49,7 +51,7 @@ private:
     std::thread thread_;
     std::atomic<bool> ending_{false}, done_{false};
     std::atomic<uint64_t> rows_{0};
-    uint64_t mismatches_ = 0;
+    uint64_t mismatches_ = 0, outside_ = 0;
     double largestDifference_ = 0;
     std::string error_;
 };

@@ -284,6 +284,9 @@ private:
         result_.samplesChecked = writer_.rows();
         result_.samplesOff = writer_.mismatches();
         result_.largestDifferenceFt = writer_.largest_difference_ft();
+        if (uint64_t outside = writer_.outside())
+            result_.warnings.push_back(std::to_string(outside) + " of " + std::to_string(writer_.rows()) +
+                                       " samples fell outside the terrain data, where the ground reads 0");
         result_.hostProblems = host_problems(host_);
         collect_points();
     }
