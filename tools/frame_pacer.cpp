@@ -17,6 +17,7 @@ FramePacer::Clock::time_point FramePacer::due(uint64_t frame) const {
 }
 
 bool FramePacer::wait_next() {
+    if (frames_ > 0) longestFrame_ = std::max(longestFrame_, Clock::now() - begun_);
     if (next_ >= total_) return false;
     double late = std::chrono::duration<double>(Clock::now() - due(next_)).count();
     if (late >= period_) {
@@ -25,7 +26,14 @@ bool FramePacer::wait_next() {
         next_ += skipped;
         if (next_ >= total_) return false;
     }
+    Clock::time_point end = start_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds_));
+    if (std::max(due(next_), Clock::now()) + longestFrame_ > end) {
+        missed_ += total_ - next_;
+        next_ = total_;
+        return false;
+    }
     std::this_thread::sleep_until(due(next_));
+    begun_ = Clock::now();
     ++next_;
     ++frames_;
     return true;

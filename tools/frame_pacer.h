@@ -1,7 +1,8 @@
 // The host's frames by the wall clock: 18 a second from the start of the
 // run to its end. A frame that cannot start within its own period (the one
-// before it ran late) is missed and counted, never made up, so a slow
-// frame never stretches the run.
+// before it ran late) is missed and counted, never made up; nor is a frame
+// begun that, taking as long as the longest so far, would end after the
+// run. So a slow frame never stretches the run.
 #pragma once
 
 #include <chrono>
@@ -30,6 +31,8 @@ private:
     double seconds_;
     uint64_t total_;
     uint64_t next_ = 0, frames_ = 0, missed_ = 0;
+    Clock::time_point begun_;  // when the frame under way began
+    Clock::duration longestFrame_{};
 };
 
 }  // namespace probe
