@@ -346,7 +346,7 @@ void Host::wait_while_hanging() {
 }
 
 void Host::deliver_message(uint64_t value) {
-    MessageArgs args(value);
+    MessageArgs args(value, messageRecordBytes_.load());
     events_->deliver(&args);
 }
 

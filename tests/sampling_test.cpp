@@ -419,15 +419,19 @@ TEST(Sampling, UpdatesInQuickSuccessionStartOneWorker) {
     s.close_cleanly();
 }
 
-// Deinit without a disconnect first: it stops the worker and waits for its
-// cycle to end before it releases what the worker uses.
-TEST(Sampling, DeinitWaitsForARunningWorker) {
+// Deinit without a disconnect first: it asks the worker to stop after the
+// host call in flight, not at the end of its cycle, and releases what the
+// worker uses only once it has ended.
+TEST(Sampling, DeinitWaitsForTheHostCallInFlightOnly) {
+    constexpr int kQueryMs = 300, kPoints = 6;
     Sampler s;
-    s.host.set_surface_mode(SurfaceMode::Slow, 200);
-    s.install("3");
+    s.host.set_surface_mode(SurfaceMode::Slow, kQueryMs);
+    s.install(std::to_string(kPoints));
     s.update();
-    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed") > 0; }));
+    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed", "WZPointLat_0") > 0; }));
+    Clock::time_point start = Clock::now();
     s.module->deinit();
+    EXPECT_LT(ms_since(start), kQueryMs * kPoints - kQueryMs);  // well short of the cycle
     EXPECT_TRUE(s.workers_gone());
     std::vector<Call> calls = s.host.calls();
     size_t released = 0, lastWorkerCall = 0;
@@ -436,14 +440,16 @@ TEST(Sampling, DeinitWaitsForARunningWorker) {
         if (calls[i].thread != s.self) lastWorkerCall = i;
     }
     EXPECT_GT(released, lastWorkerCall);
-    EXPECT_EQ(calls[lastWorkerCall].name, "WZ_UpdateInterval");
+    EXPECT_LT(Sampler::count(s.worker_calls(), "QueryElevation"), kPoints);
+    EXPECT_EQ(Sampler::count(s.worker_calls(), "get", "WZ_UpdateInterval"), 0);
     s.close_cleanly();
 }
 
 // A worker stuck in a host call: deinit gives up after its bounded wait and
-// leaves the table, the event and the surface service to the worker, which
-// finishes its cycle on them once the call returns.
-TEST(Sampling, DeinitLeavesAHangingWorkerWhatItUses) {
+// hands the worker the table, the event and the surface service. Once the
+// call returns the worker makes no host call but the surface's Release,
+// frees the rest and ends.
+TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
     Sampler s;
     s.host.set_surface_mode(SurfaceMode::Hanging);
     s.install("3");
@@ -457,12 +463,15 @@ TEST(Sampling, DeinitLeavesAHangingWorkerWhatItUses) {
     EXPECT_EQ(s.host.ledger().outstanding(), 1);
     EXPECT_NE(s.host.ledger().report().find("SurfaceService holds 1"), std::string::npos);
 
+    s.host.clear_calls();
     s.host.release_hang();
     EXPECT_TRUE(s.workers_gone());
-    EXPECT_EQ(s.host.value("WZPointElevation_2"), s.ground(2));
-    // The stop event stays open after this module is gone: a disconnect now
-    // would leave a signal pending in it for the next module of the process.
-    s.vorn.reset();
+    std::vector<Call> late = s.worker_calls();
+    ASSERT_EQ(late.size(), 2u);
+    EXPECT_EQ(late[0].op, "QueryElevation");  // the call in flight, logged as it returns
+    EXPECT_EQ(late[1].op + " " + late[1].name, "Release SurfaceService");
+    EXPECT_EQ(s.host.value("WZPointElevation_0"), 0.0);
+    EXPECT_EQ(s.host.ledger().outstanding(), 0);
     s.close_cleanly();
 }
 
