@@ -6,6 +6,13 @@
 
 namespace hostsim {
 
+// Whether this build reads terrain files (RasterTerrain, through GDAL).
+#if defined(TP_HAVE_GDAL)
+constexpr bool kTerrainFilesAvailable = true;
+#else
+constexpr bool kTerrainFilesAvailable = false;
+#endif
+
 class Terrain {
 public:
     virtual ~Terrain() = default;
