@@ -175,8 +175,8 @@ Dataset mosaic(const std::string& path, const std::vector<Source>& sources) {
 
 double metres_per_unit(const std::string& unitType) {
     std::string unit = lower(unitType);
-    bool feet = unit == "ft" || unit.find("foot") != std::string::npos || unit.find("feet") != std::string::npos ||
-                unit.find("ft") != std::string::npos;
+    bool feet = unit.find("ft") != std::string::npos || unit.find("foot") != std::string::npos ||
+                unit.find("feet") != std::string::npos;
     if (!feet) return 1.0;
     return unit.find("us") != std::string::npos ? 1200.0 / 3937.0 : 0.3048;
 }
@@ -229,6 +229,21 @@ void fill_voids(std::vector<float>& metres, std::vector<uint8_t>& state, int wid
 }
 
 }  // namespace
+
+// kKnown for the cells whose centres lie in one of the windows, kUnknown
+// for the gaps between them.
+std::vector<uint8_t> cells_inside(const std::vector<RasterTerrain::Window>& windows, int width, int height) {
+    std::vector<uint8_t> state(static_cast<size_t>(width) * height, kUnknown);
+    for (const RasterTerrain::Window& w : windows) {
+        int c0 = std::max(0, static_cast<int>(std::ceil(w.column0 - 0.5)));
+        int c1 = std::min(width - 1, static_cast<int>(std::floor(w.column1 - 0.5)));
+        int r0 = std::max(0, static_cast<int>(std::ceil(w.row0 - 0.5)));
+        int r1 = std::min(height - 1, static_cast<int>(std::floor(w.row1 - 0.5)));
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c) state[static_cast<size_t>(r) * width + c] = kKnown;
+    }
+    return state;
+}
 
 struct RasterTerrain::Grid {
     int width = 0, height = 0;
@@ -285,16 +300,13 @@ std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path
     double scale = GDALGetRasterScale(band, nullptr), offset = GDALGetRasterOffset(band, nullptr);
     std::string unit = GDALGetRasterUnitType(band);
     double toMetres = metres_per_unit(unit);
-    grid.state.assign(cells, kKnown);
+    grid.state = cells_inside(grid.windows, grid.width, grid.height);
     for (size_t i = 0; i < cells; ++i) {
         float& v = grid.metres[i];
-        double column = static_cast<double>(i % grid.width) + 0.5, row = static_cast<double>(i / grid.width) + 0.5;
-        bool outside = std::none_of(grid.windows.begin(), grid.windows.end(), [&](const Window& w) {
-            return column >= w.column0 && column <= w.column1 && row >= w.row0 && row <= w.row1;
-        });
-        if (std::isnan(v) || (hasNoData && v == noDataCell) || outside) {
+        if (grid.state[i] == kUnknown) continue;
+        if (std::isnan(v) || (hasNoData && v == noDataCell)) {
             grid.state[i] = kUnknown;
-            if (!outside) ++grid.voids;
+            ++grid.voids;
         } else {
             v = static_cast<float>((v * scale + offset) * toMetres);
         }

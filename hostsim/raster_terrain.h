@@ -54,6 +54,10 @@ public:
     // What was read: the path, its format, the grid and the filled cells.
     const std::string& description() const { return description_; }
 
+    // A source's extent in the grid, in cells (0 is the western or northern edge).
+    struct Window {
+        double column0, row0, column1, row1;
+    };
     struct Grid;  // what load() gathers from GDAL
     explicit RasterTerrain(Grid&& grid);
     ~RasterTerrain() override;
@@ -68,9 +72,6 @@ private:
     int width_ = 0, height_ = 0;
     std::vector<float> metres_;
     double inverse_[6] = {};  // georeferenced x, y to pixel, line
-    struct Window {
-        double column0, row0, column1, row1;
-    };
     // The cells each mosaicked source fills (one window for a single
     // raster): what lies outside them has no data.
     std::vector<Window> windows_;

@@ -143,6 +143,16 @@ TEST_F(RasterTerrainTest, ArchivesAndDirectoriesOfTiles) {
     EXPECT_DOUBLE_EQ(mosaic->elevation_metres(47.5, 11.375), 100);
     EXPECT_DOUBLE_EQ(mosaic->elevation_metres(47.5, 11.5), 200);
     EXPECT_DOUBLE_EQ(mosaic->elevation_metres(47.5, 11.625), 300);
+    // A tile north of the western one only: the north-east is a gap.
+    RasterSpec north = west;
+    north.north = 49;
+    raster("GTiff", "tiles/north.tif", north);
+    auto lShape = RasterTerrain::load((dir / "tiles").string());
+    EXPECT_TRUE(lShape->covers_degrees(48.5, 11.25));
+    EXPECT_DOUBLE_EQ(lShape->elevation_metres(48.5, 11.25), 100);
+    EXPECT_FALSE(lShape->covers_degrees(48.5, 11.75));
+    EXPECT_EQ(lShape->elevation_metres(48.5, 11.75), 0.0);
+    EXPECT_EQ(lShape->voids_filled(), 0u);
 
     std::string zip = (dir / "tile.zip").string();
     ASSERT_EQ(CPLCopyFile(("/vsizip/" + zip + "/dem/west.tif").c_str(), (dir / "tiles" / "west.tif").string().c_str()), 0);
