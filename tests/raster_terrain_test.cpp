@@ -165,6 +165,7 @@ TEST_F(RasterTerrainTest, RefusesPathsWithoutUsableRasters) {
     tp_test::write_file(dir / "empty" / "notes.txt", "no heights here\n");
     tp_test::write_file(dir / "N47E011.hgt", std::string(4096, '\0'));
     std::string big = (dir / "big.tif").string();
+    GDALAllRegister();
     char sparse[] = "SPARSE_OK=TRUE";
     char* options[] = {sparse, nullptr};
     GDALDatasetH file = GDALCreate(GDALGetDriverByName("GTiff"), big.c_str(), 20000, 10000, 1, GDT_Byte, options);
