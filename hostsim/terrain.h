@@ -6,10 +6,24 @@
 
 namespace hostsim {
 
+// Whether this build reads terrain files (RasterTerrain, through GDAL).
+#if defined(TP_HAVE_GDAL)
+constexpr bool kTerrainFilesAvailable = true;
+#else
+constexpr bool kTerrainFilesAvailable = false;
+#endif
+
 class Terrain {
 public:
     virtual ~Terrain() = default;
     virtual double elevation_feet(double latitudeRad, double longitudeRad) const = 0;
+    // Whether the model has data at the point. The built-in models cover the
+    // whole earth; a raster covers its extent, edges included.
+    virtual bool covers(double latitudeRad, double longitudeRad) const {
+        (void)latitudeRad;
+        (void)longitudeRad;
+        return true;
+    }
 };
 
 // Level ground at one height.

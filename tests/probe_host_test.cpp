@@ -11,8 +11,11 @@
 
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
-#include "hostsim/srtm_terrain.h"
-#include "srtm_tile.h"
+#include "scratch_files.h"
+#if defined(TP_HAVE_GDAL)
+#include "hostsim/raster_terrain.h"
+#include "raster_files.h"
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -94,8 +97,7 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
     const std::string badLine = file("bad.csv", "# peaks\n47.1,11.2,5000\n\n47.2,eleven,5000\n");
     const std::string shortLine = file("short.csv", "47.1,11.2,5000\n47.2,11.3\n");
     const std::string notModule = file("notes.dll", "these are not machine instructions\n");
-    const std::string badTile = file("N47E011.hgt", std::string(4096, '\0'));
-    const std::string misnamed = file("alps.hgt", std::string(2884802, '\0'));
+    const std::string notRaster = file("N47E011.hgt", std::string(4096, '\0'));
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -113,8 +115,12 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--points", (dir / "missing.csv").string()}, 1, "cannot open points file"},
         {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
         {{"--points", shortLine}, 1, "short.csv line 2: expected latitude,longitude,altitude (3 fields), found 2"},
-        {{"--terrain", badTile}, 1, "4096 bytes, but an SRTM tile has"},
-        {{"--terrain", misnamed}, 1, "named after its south-west corner"},
+#if defined(TP_HAVE_GDAL)
+        {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
+        {{"--terrain", (dir / "missing").string()}, 1, "no terrain file or directory at"},
+#else
+        {{"--terrain", notRaster}, 2, "--terrain needs the native build"},
+#endif
         {{"--help"}, 0, "Usage: probe-host [options]"},
 #if !defined(TP_HAVE_RENDER)
         {{"--render", (dir / "x.png").string()}, 2, "--render needs the native build"},
@@ -203,19 +209,37 @@ TEST_F(ProbeHostTest, DefaultFanOverTheReliefSamplesTheGroundAndPauses) {
     EXPECT_NE(samples.front().elevation, samples.back().elevation);
 }
 
+#if defined(TP_HAVE_GDAL)
+// A point on the tile's western edge reads the tile; one off it is counted.
 TEST_F(ProbeHostTest, FixedPointsOverAnSrtmTileSampleTheTile) {
-    fs::path tile = dir / "N47E011.hgt";
-    tp_test::write_tile(tile, 1201, [](int r, int c) { return static_cast<int16_t>(200 + r + 2 * c); });
-    std::string points = file("peaks.csv", "latitude,longitude,altitude\n47.25,11.25,9000\n47.5,11.5,9000\n47.9,11.05,12000\n");
-    Outcome run = probe_host({"--seconds", "1", "--terrain", tile.string(), "--points", points, "--pause-at", "off",
+    tp_test::RasterSpec spec;
+    spec.width = spec.height = 1201;
+    spec.cellX = spec.cellY = 1.0 / 1200;
+    spec.west = 11 - 0.5 / 1200, spec.north = 48 + 0.5 / 1200;
+    spec.epsg = 4326;
+    spec.value = [](int r, int c) { return 200 + r + 2 * c; };
+    std::string tile = (dir / "N47E011.hgt").string();
+    tp_test::write_raster("SRTMHGT", tile, spec, GDT_Int16);
+    std::string points = file("peaks.csv", "latitude,longitude,altitude\n47.25,11.25,9000\n47.5,11.0,9000\n46.5,11.5,12000\n");
+    Outcome run = probe_host({"--seconds", "1", "--terrain", tile, "--points", points, "--pause-at", "off",
                               "--json", "--csv", (dir / "samples.csv").string()});
     ASSERT_EQ(run.status, 0) << run.output;
     std::vector<CsvSample> samples = read_samples(dir / "samples.csv");
-    expect_samples_follow(*hostsim::SrtmTerrain::load(tile.string()), samples, 3, run.output);
+    expect_samples_follow(*hostsim::RasterTerrain::load(tile), samples, 3, run.output);
     EXPECT_NEAR(samples.front().elevation, (200 + 900 + 2 * 300) / 0.3048, 0.01);  // 47.25 N, 11.25 E
+    double outside = 0;
+    for (const CsvSample& s : samples) {
+        if (s.point == 1) {
+            EXPECT_NEAR(s.elevation, (200 + 600) / 0.3048, 0.01);
+        }
+        if (s.point == 2) ++outside;
+    }
+    EXPECT_GT(outside, 0);
+    EXPECT_EQ(json_value(run.output, "samples_outside_terrain"), outside);
     // The display's degree sign, byte 0xB0 in the gauge, comes out as UTF-8.
     EXPECT_NE(run.output.find("Lat: 47.25; Lon: 11.2500\xC2\xB0; Alt: 9000.0000\xC2\xB0"), std::string::npos) << run.output;
 }
+#endif
 
 #if defined(TP_HAVE_RENDER)
 struct Picture {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "hostsim/terrain.h"
 #include "render.h"
 
 namespace probe {
@@ -56,6 +57,9 @@ void check(const Options& options) {
         throw UsageError("--resume-at must come after --pause-at");
     if (!options.renderFile.empty() && !kRenderAvailable)
         throw UsageError("--render needs the native build: FreeType and libpng are not part of the Windows build");
+    if (!options.terrainFile.empty() && !hostsim::kTerrainFilesAvailable)
+        throw UsageError("--terrain needs the native build: GDAL is not part of the Windows build, which has the "
+                         "built-in relief only");
 }
 
 }  // namespace
@@ -119,10 +123,12 @@ Options:
                      line: latitude,longitude,altitude (degrees, degrees,
                      feet). Blank lines and lines starting with # are
                      skipped; a first line of column names is allowed.
-  --terrain FILE     real ground from an SRTM height tile (.hgt, named after
-                     its south-west corner like N47E011.hgt; 1201 x 1201 or
-                     3601 x 3601 samples) instead of the built-in synthetic
-                     relief; the fan then flies over the tile's centre
+  --terrain PATH     real ground instead of the built-in synthetic relief:
+                     any raster elevation model GDAL reads (GeoTIFF, SRTM
+                     .hgt, ASCII grid .asc, a .zip of them), or a directory
+                     of tiles, mosaicked; heights in metres unless the
+                     raster says feet. The fan then flies over its middle
+                     (native build only)
   --pause-at S       pause the simulation (host message 56) at S seconds
                      (default 2; "off" for none)
   --resume-at S      resume it (host message 57) at S seconds (default 3;

@@ -111,6 +111,7 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
     else
         std::fprintf(out, "  stop latency  not measured: %s\n", run.stopNote.c_str());
     std::fprintf(out, "  pause         %s\n", pause_text(run).c_str());
+    for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());
     for (size_t i = 0; i < run.picture.texts.size(); ++i)
         std::fprintf(out, "  %-12s  %s\n", i == 0 ? "display" : "", cp1252_to_utf8(run.picture.texts[i].text).c_str());
     std::fprintf(out, "  host          %s\n",
@@ -144,6 +145,7 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run) {
     std::fprintf(out, "  \"samples\": %s,\n", count(s.samples).c_str());
     std::fprintf(out, "  \"samples_paused\": %s,\n", count(s.pausedSamples).c_str());
     std::fprintf(out, "  \"samples_off_terrain\": %s,\n", count(run.samplesOff).c_str());
+    std::fprintf(out, "  \"samples_outside_terrain\": %s,\n", count(run.samplesOutside).c_str());
     std::fprintf(out, "  \"update_interval_ms\": %s,\n", json_number(s.intervalMs).c_str());
     std::fprintf(out, "  \"cycle_period_ms\": {\"mean\": %s, \"min\": %s, \"max\": %s, \"measured\": %s},\n",
                  json_number(s.meanPeriodMs).c_str(), json_number(s.minPeriodMs).c_str(),

@@ -26,8 +26,9 @@ SampleSink::SampleSink(const std::string& csvPath, std::shared_ptr<const hostsim
 void SampleSink::add(const std::vector<Sample>& samples) {
     char row[160];
     for (const Sample& s : samples) {
-        float expected = static_cast<float>(
-            terrain_->elevation_feet(s.latitudeDeg * kPi / 180.0, s.longitudeDeg * kPi / 180.0));
+        double latitudeRad = s.latitudeDeg * kPi / 180.0, longitudeRad = s.longitudeDeg * kPi / 180.0;
+        float expected = static_cast<float>(terrain_->elevation_feet(latitudeRad, longitudeRad));
+        if (!terrain_->covers(latitudeRad, longitudeRad)) ++outside_;
         double difference = std::fabs(s.elevationFt - expected);
         if (!(difference <= kToleranceFt)) ++mismatches_;
         if (difference > largestDifference_ || std::isnan(difference)) largestDifference_ = difference;

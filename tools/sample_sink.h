@@ -26,13 +26,15 @@ public:
 
     uint64_t rows() const { return rows_; }
     uint64_t mismatches() const { return mismatches_; }
+    // Samples at positions the terrain model has no data for.
+    uint64_t outside() const { return outside_; }
     double largest_difference_ft() const { return largestDifference_; }
 
 private:
     std::string path_;
     std::ofstream csv_;
     std::shared_ptr<const hostsim::Terrain> terrain_;
-    uint64_t rows_ = 0, mismatches_ = 0;
+    uint64_t rows_ = 0, mismatches_ = 0, outside_ = 0;
     double largestDifference_ = 0;
 };
 

@@ -12,7 +12,9 @@
 #include "flight.h"
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
-#include "hostsim/srtm_terrain.h"
+#if defined(TP_HAVE_GDAL)
+#include "hostsim/raster_terrain.h"
+#endif
 #include "report.h"
 #include "sample_sink.h"
 #include "thread_watch.h"
@@ -30,35 +32,27 @@ struct Setup {
     std::shared_ptr<const hostsim::Terrain> terrain;
     std::string terrainName;
     Probes probes;
-    std::vector<std::string> warnings;
 };
 
 // Everything read from files before the module is loaded, so bad input
-// fails before anything runs.
+// fails before anything runs. The default flight starts over the middle of
+// a terrain file (the options refuse one where this build cannot read it).
 Setup prepare(const Options& options) {
     Setup setup;
-    std::shared_ptr<const hostsim::SrtmTerrain> tile;
-    if (options.terrainFile.empty()) {
-        setup.terrain = hostsim::relief_terrain();
-        setup.terrainName = "built-in synthetic relief";
-    } else {
-        tile = hostsim::SrtmTerrain::load(options.terrainFile);
-        setup.terrain = tile;
-        setup.terrainName = "SRTM tile " + tile->name() + " (" + std::to_string(tile->samples_per_side()) + " x " +
-                            std::to_string(tile->samples_per_side()) + " samples; void cells filled from neighbours: " +
-                            std::to_string(tile->voids_filled()) + ")";
+    setup.terrain = hostsim::relief_terrain();
+    setup.terrainName = "built-in synthetic relief";
+    double startLatitudeDeg = kStartLatitudeDeg, startLongitudeDeg = kStartLongitudeDeg;
+#if defined(TP_HAVE_GDAL)
+    if (!options.terrainFile.empty()) {
+        auto raster = hostsim::RasterTerrain::load(options.terrainFile);
+        setup.terrain = raster;
+        setup.terrainName = raster->description();
+        startLatitudeDeg = raster->centre_latitude();
+        startLongitudeDeg = raster->centre_longitude();
     }
-    if (options.pointsFile.empty()) {
-        setup.probes = tile ? Probes::fan(options.count, tile->south() + 0.5, tile->west() + 0.5)
-                            : Probes::fan(options.count, kStartLatitudeDeg, kStartLongitudeDeg);
-        return setup;
-    }
-    std::vector<FilePoint> points = read_points_csv(options.pointsFile);
-    for (const FilePoint& p : points)
-        if (tile && !tile->covers(p.position.latitudeDeg, p.position.longitudeDeg))
-            setup.warnings.push_back(options.pointsFile + " line " + std::to_string(p.line) + ": the point lies outside " +
-                                     tile->name() + ", where the ground reads 0");
-    setup.probes = Probes::fixed(points);
+#endif
+    setup.probes = options.pointsFile.empty() ? Probes::fan(options.count, startLatitudeDeg, startLongitudeDeg)
+                                              : Probes::fixed(read_points_csv(options.pointsFile));
     return setup;
 }
 
@@ -130,7 +124,6 @@ public:
         result_.terrain = setup_.terrainName;
         result_.probes = setup_.probes.describe();
         result_.points = setup_.probes.count();
-        result_.warnings = setup_.warnings;
         host_.set_logging(false);
         host_.set_terrain(setup_.terrain);
     }
@@ -229,6 +222,11 @@ private:
         result_.stats = recorder_->stats();
         result_.samplesChecked = sink_.rows();
         result_.samplesOff = sink_.mismatches();
+        result_.samplesOutside = sink_.outside();
+        if (result_.samplesOutside)
+            result_.warnings.push_back(std::to_string(result_.samplesOutside) + " of " +
+                                       std::to_string(result_.samplesChecked) +
+                                       " samples fell outside the terrain data, where the ground reads 0 ft");
         result_.largestDifferenceFt = sink_.largest_difference_ft();
         result_.hostProblems = host_problems(host_);
     }
