@@ -212,14 +212,14 @@ TEST_F(ProbeHostTest, DefaultFanOverTheReliefSamplesTheGroundAndPauses) {
 #if defined(TP_HAVE_GDAL)
 // A point on the tile's western edge reads the tile; one off it is counted.
 TEST_F(ProbeHostTest, FixedPointsOverAnSrtmTileSampleTheTile) {
-    tp_test::RasterSpec spec;
-    spec.width = spec.height = 1201;
-    spec.cellX = spec.cellY = 1.0 / 1200;
-    spec.west = 11 - 0.5 / 1200, spec.north = 48 + 0.5 / 1200;
-    spec.epsg = 4326;
-    spec.value = [](int r, int c) { return 200 + r + 2 * c; };
+    tp_test::RasterLayout layout;
+    layout.width = layout.height = 1201;
+    layout.cellX = layout.cellY = 1.0 / 1200;
+    layout.west = 11 - 0.5 / 1200, layout.north = 48 + 0.5 / 1200;
+    layout.epsg = 4326;
+    layout.value = [](int r, int c) { return 200 + r + 2 * c; };
     std::string tile = (dir / "N47E011.hgt").string();
-    tp_test::write_raster("SRTMHGT", tile, spec, GDT_Int16);
+    tp_test::write_raster("SRTMHGT", tile, layout, GDT_Int16);
     std::string points = file("peaks.csv", "latitude,longitude,altitude\n47.25,11.25,9000\n47.5,11.0,9000\n46.5,11.5,12000\n");
     Outcome run = probe_host({"--seconds", "1", "--terrain", tile, "--points", points, "--pause-at", "off",
                               "--json", "--csv", (dir / "samples.csv").string()});

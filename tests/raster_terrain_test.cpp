@@ -12,7 +12,7 @@
 namespace {
 
 using hostsim::RasterTerrain;
-using tp_test::RasterSpec;
+using tp_test::RasterLayout;
 namespace fs = std::filesystem;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -26,10 +26,10 @@ protected:
     void SetUp() override { dir = tp_test::scratch_directory("raster"); }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::string raster(const std::string& driver, const std::string& name, const RasterSpec& spec,
+    std::string raster(const std::string& driver, const std::string& name, const RasterLayout& layout,
                        GDALDataType type = GDT_Float32) {
         std::string path = (dir / name).string();
-        tp_test::write_raster(driver, path, spec, type);
+        tp_test::write_raster(driver, path, layout, type);
         return path;
     }
     static std::string refusal(const std::string& path) {
@@ -45,12 +45,12 @@ protected:
 };
 
 TEST_F(RasterTerrainTest, CellValuesLieAtCellCentresInEachFormat) {
-    RasterSpec spec;
-    spec.value = bumpy;
+    RasterLayout layout;
+    layout.value = bumpy;
     for (const auto& [driver, name] : {std::pair{"GTiff", "dem.tif"}, std::pair{"AAIGrid", "dem.asc"}}) {
-        auto t = RasterTerrain::load(raster(driver, name, spec));
-        for (int r = 0; r < spec.height; ++r)
-            for (int c = 0; c < spec.width; ++c)
+        auto t = RasterTerrain::load(raster(driver, name, layout));
+        for (int r = 0; r < layout.height; ++r)
+            for (int c = 0; c < layout.width; ++c)
                 EXPECT_DOUBLE_EQ(t->elevation_metres(48 - (r + 0.5) * 0.25, 11 + (c + 0.5) * 0.25), bumpy(r, c))
                     << name << " " << r << "," << c;
         // Bilinear: a quarter of the way from centre (1,1) towards (2,2).
@@ -67,7 +67,7 @@ TEST_F(RasterTerrainTest, CellValuesLieAtCellCentresInEachFormat) {
     // An SRTM tile's samples lie on whole degrees: its corners are the
     // corners of the tile, and a point on its edge reads the tile even after
     // a degrees-radians-degrees round trip (10.999999999999998 E).
-    RasterSpec hgt;
+    RasterLayout hgt;
     hgt.width = hgt.height = 1201;
     hgt.cellX = hgt.cellY = 1.0 / 1200;
     hgt.west = 11 - 0.5 / 1200, hgt.north = 48 + 0.5 / 1200;
@@ -84,9 +84,9 @@ TEST_F(RasterTerrainTest, CellValuesLieAtCellCentresInEachFormat) {
 }
 
 TEST_F(RasterTerrainTest, GridEdgesReadTheGridWithinRoundingAndNoFurther) {
-    RasterSpec spec;  // exactly 47..48 N, 11..12 E
-    spec.value = bumpy;
-    auto t = RasterTerrain::load(raster("GTiff", "N47E011.tif", spec));
+    RasterLayout layout;  // exactly 47..48 N, 11..12 E
+    layout.value = bumpy;
+    auto t = RasterTerrain::load(raster("GTiff", "N47E011.tif", layout));
     double longitude = 11.0 * kPi / 180 * 180 / kPi;
     EXPECT_LT(longitude, 11.0);
     EXPECT_TRUE(t->covers_degrees(47.5, longitude));
@@ -98,7 +98,7 @@ TEST_F(RasterTerrainTest, GridEdgesReadTheGridWithinRoundingAndNoFurther) {
 TEST_F(RasterTerrainTest, NoDataUnitsAndCoordinateSystems) {
     // No-data cells take their measured neighbours, as SRTM voids always did:
     // in a plane that is the plane's own value.
-    RasterSpec holes;
+    RasterLayout holes;
     holes.width = holes.height = 5;
     holes.noData = -9999;
     holes.value = [](int r, int c) { return (r == 2 && c == 2) || (r == 0 && c == 0) ? -9999.0 : 500 + r + 2 * c; };
@@ -107,7 +107,7 @@ TEST_F(RasterTerrainTest, NoDataUnitsAndCoordinateSystems) {
     EXPECT_NEAR(filled->elevation_metres(48 - 2.5 * 0.25, 11 + 2.5 * 0.25), 500 + 2 + 4, 1e-4);
     EXPECT_NEAR(filled->elevation_metres(48 - 0.125, 11 + 0.125), (502 + 501 + 503) / 3.0, 1e-4);
 
-    RasterSpec feet;
+    RasterLayout feet;
     feet.epsg = 4326;
     feet.unit = "ft";
     feet.value = [](int, int) { return 1000.0; };
@@ -116,7 +116,7 @@ TEST_F(RasterTerrainTest, NoDataUnitsAndCoordinateSystems) {
 
     // UTM zone 32 N, metres: 45 N on the zone's central meridian (9 E) lies
     // 4982950.4 m north of the equator, at easting 500000.
-    RasterSpec utm;
+    RasterLayout utm;
     utm.epsg = 32632;
     utm.width = utm.height = 50;
     utm.west = 499000, utm.north = 4984000, utm.cellX = utm.cellY = 50;
@@ -129,7 +129,7 @@ TEST_F(RasterTerrainTest, NoDataUnitsAndCoordinateSystems) {
 }
 
 TEST_F(RasterTerrainTest, ArchivesAndDirectoriesOfTiles) {
-    RasterSpec west, east;
+    RasterLayout west, east;
     west.width = east.width = 2;  // 11..11.5 E and 11.5..12 E
     east.west = 11.5;
     west.value = [](int, int) { return 100.0; };
@@ -144,7 +144,7 @@ TEST_F(RasterTerrainTest, ArchivesAndDirectoriesOfTiles) {
     EXPECT_DOUBLE_EQ(mosaic->elevation_metres(47.5, 11.5), 200);
     EXPECT_DOUBLE_EQ(mosaic->elevation_metres(47.5, 11.625), 300);
     // A tile north of the western one only: the north-east is a gap.
-    RasterSpec north = west;
+    RasterLayout north = west;
     north.north = 49;
     raster("GTiff", "tiles/north.tif", north);
     auto lShape = RasterTerrain::load((dir / "tiles").string());
@@ -174,9 +174,9 @@ TEST_F(RasterTerrainTest, RefusesPathsWithoutUsableRasters) {
     GDALClose(file);
     // GDAL's mosaic would silently leave out a tile whose band differs.
     fs::create_directory(dir / "mixed");
-    RasterSpec east;
+    RasterLayout east;
     east.west = 12;
-    raster("GTiff", "mixed/west.tif", RasterSpec{});
+    raster("GTiff", "mixed/west.tif", RasterLayout{});
     raster("AAIGrid", "mixed/east.asc", east);
     struct Case {
         std::string path, says;
