@@ -119,13 +119,10 @@ void* module_reference() {
 }
 
 void* run_thread(void* raw) {
-    HandleTable& table = handles();
-    {
-        std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
-        if (start->self) pthread_setspecific(table.moduleReference, start->self);
-        start->entry(start->argument);
-        start->done->signal();
-    }
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
+    if (start->self) pthread_setspecific(handles().moduleReference, start->self);
+    start->entry(start->argument);
+    start->done->signal();
     return nullptr;
 }
 
