@@ -27,7 +27,7 @@ void watch_first_update(Rig& rig, bench::GrowthRow& row) {
     std::vector<size_t> sizes = bench::take_watched_sizes();
     rig.stop_worker();
     bench::watch_code(0, 0);
-    const size_t table = 8 + 1088 * static_cast<size_t>(row.points);
+    const size_t table = 8 + (1088 + 16) * static_cast<size_t>(row.points);
     for (size_t size : sizes) {
         if (size == table && !row.tableBlockExact) {
             row.tableBlockExact = true;

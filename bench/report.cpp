@@ -73,11 +73,11 @@ void print_growth() {
                 line.a / 1000.0, line.b, line.worstDeviation * 100.0, growth().front().points,
                 growth().back().points, line.worstDeviation <= kLinearWithin ? "linear" : "NOT LINEAR");
     for (const GrowthRow& row : growth())
-        std::printf("memory %6d points: table block of 8 + 1088 x %d = %zu bytes: %s; other allocations at the first "
+        std::printf("memory %6d points: table block of 8 + (1088 + 16) x %d = %zu bytes: %s; other allocations at the first "
                     "update: %zu (%zu bytes)\n",
-                    row.points, row.points, 8 + 1088 * static_cast<size_t>(row.points),
+                    row.points, row.points, 8 + (1088 + 16) * static_cast<size_t>(row.points),
                     row.tableBlockExact ? "yes" : "NO", row.otherAllocations, row.otherBytes);
-    std::printf("memory: the table is exactly 8 + 1088 x n bytes for every count, the first update's other "
+    std::printf("memory: the table with its ids is exactly 8 + (1088 + 16) x n bytes for every count, the first update's other "
                 "allocations (stop event, worker thread) are the same for every count, and no cycle allocates: %s\n",
                 memoryExact ? "yes" : "NO");
 }

@@ -16,8 +16,6 @@ std::atomic<Host*> g_active{nullptr};
 
 Host& host() { return *Host::active(); }
 
-constexpr double kPi = 3.14159265358979323846;
-
 // The host's units; 0 for a name it does not know.
 int32_t units_by_name(const char* name) {
     static const std::pair<const char*, int32_t> kUnits[] = {
@@ -346,7 +344,7 @@ void Host::wait_while_hanging() {
 }
 
 void Host::deliver_message(uint64_t value) {
-    MessageArgs args(value);
+    MessageArgs args(value, messageRecordBytes_.load());
     events_->deliver(&args);
 }
 

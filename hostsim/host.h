@@ -48,6 +48,12 @@ struct Call {
     std::thread::id thread;
 };
 
+// What a failing QueryElevation leaves in the result slot.
+constexpr float kFailedQueryJunkFeet = -12345.5f;
+// The size of the record GetArg writes: a real host's record is larger than
+// the 8-byte field a module reads.
+constexpr size_t kDefaultMessageRecordBytes = 48;
+
 // How the surface service answers QueryElevation.
 enum class SurfaceMode { Normal, Failing, Slow, Hanging };
 
@@ -126,6 +132,8 @@ public:
     // Delivers the message event to its subscribers on the calling thread.
     void deliver_message(uint64_t value);
     void deliver_null_message();
+    // Bytes GetArg writes through its result pointer (at least 8).
+    void set_message_record_bytes(size_t bytes) { messageRecordBytes_ = bytes < 8 ? 8 : bytes; }
     size_t subscriber_count() const;
 
     // --- bookkeeping ---
@@ -178,6 +186,7 @@ private:
 
     mutable std::mutex terrainLock_;
     std::shared_ptr<const Terrain> terrain_;
+    std::atomic<size_t> messageRecordBytes_{kDefaultMessageRecordBytes};
     std::atomic<SurfaceMode> surfaceMode_{SurfaceMode::Normal};
     std::atomic<int> surfaceDelayMs_{0};
     std::mutex hangLock_;

@@ -67,14 +67,14 @@ std::string private_copy(const std::string& path) {
 
 }  // namespace
 
-Module::Module(Host& host, const std::string& path) : host_(host) {
+Module::Module(Host& host, const std::string& path, LoadMode mode) : host_(host) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) throw LoadError("no module file at " + path);
-    copy_ = private_copy(path);
+    if (mode == LoadMode::PrivateCopy) copy_ = private_copy(path);
     std::string reason;
-    handle_ = open_library(copy_, reason);
+    handle_ = open_library(copy_.empty() ? path : copy_, reason);
     if (!handle_) {
-        fs::remove(copy_, error);
+        remove_copy();
         throw LoadError(path + " is not a loadable module: " + reason);
     }
     importTable_ = static_cast<ImportTableRecord*>(find_symbol(handle_, "ImportTable"));
@@ -90,15 +90,19 @@ Module::Module(Host& host, const std::string& path) : host_(host) {
         problem = "its Linkage version is " + hex(linkage_->version) + ", not 0x900";
     if (!problem.empty()) {
         close_library(handle_);
-        fs::remove(copy_, error);
+        remove_copy();
         throw LoadError(path + " is not a gauge module: " + problem);
     }
 }
 
 Module::~Module() {
     close_library(handle_);
+    remove_copy();
+}
+
+void Module::remove_copy() {
     std::error_code error;
-    fs::remove(copy_, error);
+    if (!copy_.empty()) fs::remove(copy_, error);
 }
 
 void Module::init() {

@@ -18,10 +18,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How a module file is loaded. A private copy per load keeps every load's
+// global state apart; the file itself is what a real host loads, so a load
+// while an earlier instance is still mapped (its worker holding it) gets
+// that instance back, globals as they were.
+enum class LoadMode { PrivateCopy, SameFile };
+
 class Module {
 public:
     // Loads the module at path for host; throws LoadError with a reason.
-    Module(Host& host, const std::string& path);
+    Module(Host& host, const std::string& path, LoadMode mode = LoadMode::PrivateCopy);
     // Unloads, with no deinit if the caller never called it, as a host that
     // is killed would.
     ~Module();
@@ -43,8 +49,10 @@ public:
     void* native_handle() const { return handle_; }
 
 private:
+    void remove_copy();
+
     Host& host_;
-    std::string copy_;
+    std::string copy_;  // the private copy; empty when the file itself is loaded
     void* handle_ = nullptr;
     LinkageRecord* linkage_ = nullptr;
     ImportTableRecord* importTable_ = nullptr;

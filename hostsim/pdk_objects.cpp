@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace hostsim {
 
@@ -77,6 +78,8 @@ P3D::Status SurfaceService::QuerySurfaceType(void*, const P3D::GeoPosition*) {
 P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) {
     switch (host_.surface_mode()) {
     case SurfaceMode::Failing:
+        // A real service may leave anything in the slot when it fails.
+        if (elevationFeet) *elevationFeet = kFailedQueryJunkFeet;
         host_.log({"QueryElevation", name_, 0, 0, self()});
         return P3D::kFail;
     case SurfaceMode::Slow:
@@ -99,8 +102,12 @@ P3D::Status MessageArgs::QueryInterface(const P3D::Guid&, void** object) {
     return P3D::kNoInterface;
 }
 
+// The host writes its whole record, the fields after the first included,
+// as an MSVC-built host does through the result pointer.
 P3D::ValueRecord* MessageArgs::GetArg(P3D::ValueRecord* result, uint32_t index) {
-    result->value = index == 0 ? value_ : 0;
+    uint64_t value = index == 0 ? value_ : 0;
+    std::memset(result, 0xA5, recordBytes_);
+    std::memcpy(result, &value, sizeof value);
     return result;
 }
 

@@ -86,7 +86,7 @@ public:
 // The argument object of one message delivery.
 class MessageArgs : public P3D::IMessageArgs {
 public:
-    explicit MessageArgs(uint64_t value) : value_(value) {}
+    MessageArgs(uint64_t value, size_t recordBytes) : value_(value), recordBytes_(recordBytes) {}
     P3D::Status QueryInterface(const P3D::Guid&, void** object) override;
     uint32_t AddRef() override { return 1; }
     uint32_t Release() override { return 1; }
@@ -95,6 +95,7 @@ public:
 
 private:
     uint64_t value_;
+    size_t recordBytes_;
 };
 
 }  // namespace hostsim

@@ -6,6 +6,18 @@
 
 namespace hostsim {
 
+// Whether this build reads terrain files (RasterTerrain, through GDAL).
+#if defined(TP_HAVE_GDAL)
+constexpr bool kTerrainFilesAvailable = true;
+#else
+constexpr bool kTerrainFilesAvailable = false;
+#endif
+
+// Terrain models take radians; their users mostly think in degrees.
+constexpr double kPi = 3.14159265358979323846;
+constexpr double radians(double degrees) { return degrees * kPi / 180.0; }
+constexpr double degrees(double radians) { return radians * 180.0 / kPi; }
+
 class Terrain {
 public:
     virtual ~Terrain() = default;

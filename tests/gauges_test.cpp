@@ -501,13 +501,15 @@ TEST_F(Gauges, RoutinesPassTheVornRootThroughToTheHost) {
             EXPECT_EQ(calls[0].value, row.passed) << header->name << " " << row.service;
         }
 
-    // The root is read through the vorn header at every call.
+    // The root is read through the vorn header at every call, and the
+    // variable the header points at is the host's to write: a host that
+    // moves the root there must neither fault nor be ignored.
     ElementBase* const other = reinterpret_cast<ElementBase*>(&vornHeader);
-    ElementBase* const* declared = vornHeader.elementList;
-    vornHeader.elementList = &other;
+    ElementBase* const declared = *vornHeader.elementList;
+    *vornHeader.elementList = other;
     host.clear_calls();
     module->linkage().gauges[1]->draw();
-    vornHeader.elementList = declared;
+    *vornHeader.elementList = declared;
     ASSERT_EQ(host.calls().size(), 1u);
     EXPECT_EQ(host.calls()[0].name, address(other));
 }

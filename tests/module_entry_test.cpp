@@ -231,6 +231,7 @@ TEST_F(ModuleEntry, CallbackAnswersItsInterfacesAndCountsReferences) {
         {"the event service's id", ids::kEventService, false},
         {"the surface interface", ids::kSurfaceInterface, false},
     };
+    EXPECT_EQ(static_cast<uint32_t>(cb->QueryInterface(ids::kIUnknown, nullptr)), 0x80004003u);  // E_POINTER
     for (const Query& q : queries) {
         SCOPED_TRACE(q.what);
         void* object = &object;
@@ -253,8 +254,12 @@ TEST_F(ModuleEntry, OverReleaseByTheHostDestroysNothing) {
     module->init();
     P3D::ICallbackV400* cb = callback();
     ASSERT_NE(cb, nullptr);
+    // The counts run 1, 0 as a host expects (a `while (p->Release())` loop
+    // ends), never below 0, and reaching 0 frees nothing: the module still
+    // holds the object and destroys it at deinit.
     EXPECT_EQ(cb->Release(), 1u);  // the subscription's reference, given back early
-    EXPECT_EQ(cb->Release(), 1u);  // one more than the host held: the module's stays
+    EXPECT_EQ(cb->Release(), 0u);  // the module's own, released by the host
+    EXPECT_EQ(cb->Release(), 0u);  // beyond every reference: nothing happens
     host.deliver_message(ids::kMessagePaused);
     EXPECT_EQ(host.value("FSSimIsPaused"), 1.0);
     // Unsubscribe releases once more; deinit still destroys the object once.

@@ -16,8 +16,11 @@
 
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
-#include "hostsim/srtm_terrain.h"
-#include "srtm_tile.h"
+#include "scratch_files.h"
+#if defined(TP_HAVE_GDAL)
+#include "hostsim/raster_terrain.h"
+#include "raster_files.h"
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -34,7 +37,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr double kPi = 3.14159265358979323846;
 
 struct Outcome {
     int status = -1;
@@ -142,8 +144,7 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
     const std::string badLine = file("bad.csv", "# peaks\n47.1,11.2,5000\n\n47.2,eleven,5000\n");
     const std::string shortLine = file("short.csv", "47.1,11.2,5000\n47.2,11.3\n");
     const std::string notModule = file("notes.dll", "these are not machine instructions\n");
-    const std::string badTile = file("N47E011.hgt", std::string(4096, '\0'));
-    const std::string misnamed = file("alps.hgt", std::string(2884802, '\0'));
+    const std::string notRaster = file("N47E011.hgt", std::string(4096, '\0'));
 #if defined(_WIN32)
     const std::string otherBuild = file("terrain_probe.so", "\x7f" "ELF and the rest of a Linux module");
     const char* otherBuildSays = "is a Linux shared object: run it with the native build";
@@ -174,8 +175,12 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--points", dir.string()}, 1, "is a directory, not a CSV file"},
         {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
         {{"--points", shortLine}, 1, "short.csv line 2: expected latitude,longitude,altitude (3 fields), found 2"},
-        {{"--terrain", badTile}, 1, "4096 bytes, but an SRTM tile has"},
-        {{"--terrain", misnamed}, 1, "named after its south-west corner"},
+#if defined(TP_HAVE_GDAL)
+        {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
+        {{"--terrain", (dir / "missing").string()}, 1, "no terrain file or directory at"},
+#else
+        {{"--terrain", notRaster}, 2, "--terrain needs the native build"},
+#endif
         {{"--csv", (dir / "no" / "such" / "dir" / "s.csv").string()}, 1, "cannot be written"},
         {{"--help"}, 0, "Usage: probe-host [OPTIONS]"},
 #if defined(TP_HAVE_RENDER)
@@ -253,7 +258,7 @@ void expect_samples_follow(const hostsim::Terrain& terrain, const std::vector<Cs
         ASSERT_LT(s.point, points);
         ++perPoint[static_cast<size_t>(s.point)];
         last[static_cast<size_t>(s.point)] = s.elevation;
-        float expected = static_cast<float>(terrain.elevation_feet(s.lat * kPi / 180, s.lon * kPi / 180));
+        float expected = static_cast<float>(terrain.elevation_feet(hostsim::radians(s.lat), hostsim::radians(s.lon)));
         EXPECT_NEAR(s.elevation, expected, 0.01) << "point " << s.point << " at " << s.seconds << " s";
     }
     EXPECT_EQ(summary["samples"], samples.size());
@@ -388,21 +393,39 @@ TEST_F(ProbeHostTest, ControlsReachTheModule) {
     }
 }
 
+#if defined(TP_HAVE_GDAL)
+// A point on the tile's western edge reads the tile; one off it is counted.
 TEST_F(ProbeHostTest, FixedPointsOverAnSrtmTileSampleTheTile) {
-    fs::path tile = dir / "N47E011.hgt";
-    tp_test::write_tile(tile, 1201, [](int r, int c) { return static_cast<int16_t>(200 + r + 2 * c); });
+    tp_test::RasterLayout layout;
+    layout.width = layout.height = 1201;
+    layout.cellX = layout.cellY = 1.0 / 1200;
+    layout.west = 11 - 0.5 / 1200, layout.north = 48 + 0.5 / 1200;
+    layout.epsg = 4326;
+    layout.value = [](int r, int c) { return 200 + r + 2 * c; };
+    std::string tile = (dir / "N47E011.hgt").string();
+    tp_test::write_raster("SRTMHGT", tile, layout, GDT_Int16);
     // As a spreadsheet saves it: a byte-order mark, quoted fields, CRLF.
     std::string points = file("peaks.csv", "\xEF\xBB\xBF\"latitude\",\"longitude\",\"altitude\"\r\n\"47.25\",11.25,9000\r\n"
-                                           "47.5,\"11.5\",9000\r\n47.9,11.05,12000\r\n");
-    Outcome run = probe_host({"--seconds", "1", "--terrain", tile.string(), "--points", points, "--pause-at", "off",
+                                           "47.5,\"11.0\",9000\r\n46.5,11.5,12000\r\n");
+    Outcome run = probe_host({"--seconds", "1", "--terrain", tile, "--points", points, "--pause-at", "off",
                               "--json", "--csv", (dir / "samples.csv").string()});
     ASSERT_EQ(run.status, 0) << run.output;
     std::vector<CsvSample> samples = read_samples(dir / "samples.csv");
-    expect_samples_follow(*hostsim::SrtmTerrain::load(tile.string()), samples, 3, summary_of(run));
+    expect_samples_follow(*hostsim::RasterTerrain::load(tile), samples, 3, summary_of(run));
     EXPECT_NEAR(samples.front().elevation, (200 + 900 + 2 * 300) / 0.3048, 0.01);  // 47.25 N, 11.25 E
+    double outside = 0;
+    for (const CsvSample& s : samples) {
+        if (s.point == 1) {
+            EXPECT_NEAR(s.elevation, (200 + 600) / 0.3048, 0.01);
+        }
+        if (s.point == 2) ++outside;
+    }
+    EXPECT_GT(outside, 0);
+    EXPECT_EQ(summary_of(run)["samples_outside_terrain"], outside);
     // The display's degree sign, byte 0xB0 in the gauge, comes out as UTF-8.
     EXPECT_NE(run.output.find("Lat: 47.25; Lon: 11.2500\xC2\xB0; Alt: 9000.0000\xC2\xB0"), std::string::npos) << run.output;
 }
+#endif
 
 #if !defined(_WIN32)
 TEST_F(ProbeHostTest, InterruptEndsTheRunWithTheNormalShutdown) {

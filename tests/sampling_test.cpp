@@ -3,6 +3,7 @@
 // build runs the real kernel event and thread.
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <set>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "process_stats.h"
+#include "scratch_files.h"
 #include "sampling/interval.h"
 #include "test_support.h"
 
@@ -419,15 +421,19 @@ TEST(Sampling, UpdatesInQuickSuccessionStartOneWorker) {
     s.close_cleanly();
 }
 
-// Deinit without a disconnect first: it stops the worker and waits for its
-// cycle to end before it releases what the worker uses.
-TEST(Sampling, DeinitWaitsForARunningWorker) {
+// Deinit without a disconnect first: it asks the worker to stop after the
+// host call in flight, not at the end of its cycle, and releases what the
+// worker uses only once it has ended.
+TEST(Sampling, DeinitWaitsForTheHostCallInFlightOnly) {
+    constexpr int kQueryMs = 300, kPoints = 6;
     Sampler s;
-    s.host.set_surface_mode(SurfaceMode::Slow, 200);
-    s.install("3");
+    s.host.set_surface_mode(SurfaceMode::Slow, kQueryMs);
+    s.install(std::to_string(kPoints));
     s.update();
-    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed") > 0; }));
+    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed", "WZPointLat_0") > 0; }));
+    Clock::time_point start = Clock::now();
     s.module->deinit();
+    EXPECT_LT(ms_since(start), kQueryMs * kPoints - kQueryMs);  // well short of the cycle
     EXPECT_TRUE(s.workers_gone());
     std::vector<Call> calls = s.host.calls();
     size_t released = 0, lastWorkerCall = 0;
@@ -436,14 +442,16 @@ TEST(Sampling, DeinitWaitsForARunningWorker) {
         if (calls[i].thread != s.self) lastWorkerCall = i;
     }
     EXPECT_GT(released, lastWorkerCall);
-    EXPECT_EQ(calls[lastWorkerCall].name, "WZ_UpdateInterval");
+    EXPECT_LT(Sampler::count(s.worker_calls(), "QueryElevation"), kPoints);
+    EXPECT_EQ(Sampler::count(s.worker_calls(), "get", "WZ_UpdateInterval"), 0);
     s.close_cleanly();
 }
 
 // A worker stuck in a host call: deinit gives up after its bounded wait and
-// leaves the table, the event and the surface service to the worker, which
-// finishes its cycle on them once the call returns.
-TEST(Sampling, DeinitLeavesAHangingWorkerWhatItUses) {
+// hands the worker the table, the event and the surface service. Once the
+// call returns the worker makes no host call but the surface's Release,
+// frees the rest and ends.
+TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
     Sampler s;
     s.host.set_surface_mode(SurfaceMode::Hanging);
     s.install("3");
@@ -457,13 +465,71 @@ TEST(Sampling, DeinitLeavesAHangingWorkerWhatItUses) {
     EXPECT_EQ(s.host.ledger().outstanding(), 1);
     EXPECT_NE(s.host.ledger().report().find("SurfaceService holds 1"), std::string::npos);
 
+    s.host.clear_calls();
     s.host.release_hang();
     EXPECT_TRUE(s.workers_gone());
-    EXPECT_EQ(s.host.value("WZPointElevation_2"), s.ground(2));
-    // The stop event stays open after this module is gone: a disconnect now
-    // would leave a signal pending in it for the next module of the process.
-    s.vorn.reset();
+    std::vector<Call> late = s.worker_calls();
+    ASSERT_EQ(late.size(), 2u);
+    EXPECT_EQ(late[0].op, "QueryElevation");  // the call in flight, logged as it returns
+    EXPECT_EQ(late[1].op + " " + late[1].name, "Release SurfaceService");
+    EXPECT_EQ(s.host.value("WZPointElevation_0"), 0.0);
+    EXPECT_EQ(s.host.ledger().outstanding(), 0);
     s.close_cleanly();
+}
+
+// A host unloads the module while the worker is inside a host call that
+// outlasts deinit's wait, without letting the call return first, and loads
+// the same file again: the real loader hands back the still-mapped
+// instance, globals as they were. The old worker's code stays mapped, it
+// makes no host call after deinit but its surface Release, the new session
+// owns a table, event and surface of its own and samples again once the
+// old call has returned, and every reference comes back.
+TEST(Sampling, UnloadAndReloadWhileTheWorkerIsInsideAHostCall) {
+    std::filesystem::path dir = tp_test::scratch_directory("reload");
+    std::string file = (dir / std::filesystem::path(hostsim::default_module_path()).filename()).string();
+    std::filesystem::copy_file(hostsim::default_module_path(), file);
+    Sampler s;
+    s.module = std::make_unique<hostsim::Module>(s.host, file, hostsim::LoadMode::SameFile);
+    s.host.set_surface_mode(SurfaceMode::Hanging);
+    s.install("3");
+    s.update();
+    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed", "WZPointLat_0") > 0; }));
+    std::thread::id oldWorker = s.worker_calls().back().thread;
+    s.vorn->unload();
+    s.vorn.reset();
+    s.module->deinit();
+    size_t afterDeinit = s.host.calls().size();
+    s.module.reset();
+
+    s.module = std::make_unique<hostsim::Module>(s.host, file, hostsim::LoadMode::SameFile);
+    s.module->init();
+    EXPECT_EQ(s.host.value("WZ_pSurface"), 1.0);
+    s.load_gauge("3");
+    s.vorn->install();
+    for (int k = 0; k < 3; ++k) s.place(k, {47.0 + k, 11.0, 0.0});
+    s.update();
+    s.host.set_surface_mode(SurfaceMode::Normal);
+    s.host.release_hang();
+    EXPECT_TRUE(eventually([&] {
+        s.update();
+        return s.host.value("WZPointElevation_2") == s.ground(2);
+    }));
+
+    std::vector<std::string> late;
+    std::vector<Call> calls = s.host.calls();
+    for (size_t i = afterDeinit; i < calls.size(); ++i)
+        if (calls[i].thread == oldWorker) late.push_back(calls[i].op + " " + calls[i].name);
+    // The system may give the new worker the old one's thread id: what
+    // follows the Release is the new worker's cycle, begun at its start.
+    ASSERT_GE(late.size(), 2u);
+    EXPECT_EQ(late[0], "QueryElevation SurfaceService");
+    EXPECT_EQ(late[1], "Release SurfaceService");
+    if (late.size() > 2) {
+        EXPECT_EQ(late[2], "get WZ_Active");
+    }
+    s.close_cleanly();
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
 }
 
 // A later initialise may raise the count past the table: the table stays,

@@ -6,17 +6,19 @@
 #include <cstdio>
 
 #include "csv_file.h"
+#include "hostsim/terrain.h"
 
 namespace probe {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using hostsim::degrees;
+using hostsim::radians;
+
 constexpr double kEarthRadiusM = 6371000.0;
 constexpr double kHeadingDeg = 60.0;
 constexpr double kSpeedMps = 250.0 * 1852.0 / 3600.0;  // 250 knots
 constexpr double kAltitudeFt = 10000.0;
 
-double radians(double degrees) { return degrees * kPi / 180.0; }
 
 // Metres north and east from one position to another.
 void offset_m(const Position& from, const Position& to, double& north, double& east) {
@@ -33,15 +35,15 @@ Position between(const Position& a, const Position& b, double f) {
 
 Position moved(const Position& from, double northM, double eastM) {
     Position to = from;
-    to.latitudeDeg += northM / kEarthRadiusM * 180.0 / kPi;
-    to.longitudeDeg += eastM / (kEarthRadiusM * std::cos(radians(from.latitudeDeg))) * 180.0 / kPi;
+    to.latitudeDeg += degrees(northM / kEarthRadiusM);
+    to.longitudeDeg += degrees(eastM / (kEarthRadiusM * std::cos(radians(from.latitudeDeg))));
     return to;
 }
 
 double bearing_deg(const Position& from, const Position& to) {
     double north, east;
     offset_m(from, to, north, east);
-    double bearing = std::atan2(east, north) * 180.0 / kPi;
+    double bearing = degrees(std::atan2(east, north));
     return bearing < 0 ? bearing + 360.0 : bearing;
 }
 

@@ -5,13 +5,15 @@
 #include <cmath>
 #include <cstdio>
 
+#include "hostsim/terrain.h"
+
 namespace probe {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using hostsim::radians;
+
 constexpr double kFanHalfWidthDeg = 40.0;
 
-double radians(double degrees) { return degrees * kPi / 180.0; }
 
 // Bearing of point i of n, relative to the heading: spread evenly across
 // the fan, straight ahead for a single point.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <map>
 
+#include "hostsim/terrain.h"
 #include "render.h"
 #include "time_lists.h"
 
@@ -80,7 +81,11 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "the aircraft flies this CSV route (time s, latitude, longitude, altitude ft a line), interpolated, "
                    "instead of north-east at 250 kt and 10000 ft")
         ->type_name("FILE");
-    app.add_option("--terrain", o.terrainFile, "real ground instead of the built-in relief")->type_name("FILE");
+    app.add_option("--terrain", o.terrainFile,
+                   "real ground instead of the built-in relief: any raster elevation model GDAL reads (GeoTIFF, SRTM "
+                   ".hgt, ASCII grid .asc, a .zip of them), or a directory of tiles, mosaicked; heights in metres "
+                   "unless the raster says feet; the aircraft starts over its middle (native build only)")
+        ->type_name("PATH");
     app.add_option("--pause-at", raw.pauseAt,
                    "deliver the pause message (56) at these times (default 2; off for none)")
         ->type_name("S[,S...]");
@@ -141,6 +146,9 @@ void check(const Options& o, const CLI::App& app) {
     if (!kRenderAvailable)
         for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile}})
             if (!path.empty()) throw UsageError(std::string(option) + " " + kRenderUnavailable);
+    if (!o.terrainFile.empty() && !hostsim::kTerrainFilesAvailable)
+        throw UsageError("--terrain needs the native build: GDAL is not part of the Windows build, which has the "
+                         "built-in relief only");
 }
 
 }  // namespace

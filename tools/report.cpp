@@ -104,6 +104,7 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
     else
         std::fprintf(out, "  stop latency  not measured: %s\n", run.stopNote.c_str());
     std::fprintf(out, "  pause         %s\n", pause_text(run).c_str());
+    for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());
     for (size_t i = 0; i < run.picture.texts.size(); ++i)
         std::fprintf(out, "  %-12s  %s\n", i == 0 ? "display" : "", cp1252_to_utf8(run.picture.texts[i].text).c_str());
     std::fprintf(out, "  host          %s\n",

@@ -58,6 +58,7 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run) {
         {"samples", s.samples},
         {"samples_paused", s.pausedSamples},
         {"samples_off_terrain", run.samplesOff},
+        {"samples_outside_terrain", run.samplesOutside},
         {"update_interval_ms", number(s.intervalMs)},
         {"cycle_period_ms",
          {{"mean", number(s.meanPeriodMs)}, {"min", number(s.minPeriodMs)}, {"max", number(s.maxPeriodMs)},

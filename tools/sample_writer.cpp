@@ -16,7 +16,6 @@
 namespace probe {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kToleranceFt = 0.01;
 constexpr size_t kFileBuffer = 1 << 20;
 constexpr auto kPoll = std::chrono::milliseconds(20);
@@ -70,7 +69,7 @@ void SampleWriter::write(const std::vector<Sample>& samples) {
     char row[192];
     char* end = row + sizeof row;
     for (const Sample& s : samples) {
-        double latitude = s.latitudeDeg * kPi / 180.0, longitude = s.longitudeDeg * kPi / 180.0;
+        double latitude = hostsim::radians(s.latitudeDeg), longitude = hostsim::radians(s.longitudeDeg);
         if (!terrain_->covers(latitude, longitude)) ++outside_;
         float expected = static_cast<float>(terrain_->elevation_feet(latitude, longitude));
         double difference = std::fabs(s.elevationFt - expected);

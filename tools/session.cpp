@@ -18,7 +18,9 @@
 #include "frame_pacer.h"
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
-#include "hostsim/srtm_terrain.h"
+#if defined(TP_HAVE_GDAL)
+#include "hostsim/raster_terrain.h"
+#endif
 #include "interrupt.h"
 #include "layout.h"
 #include "point_writer.h"
@@ -46,21 +48,20 @@ struct Setup {
 };
 
 // Everything read from files before the module is loaded, so bad input
-// fails before anything runs.
+// fails before anything runs. The default flight starts over the middle of
+// a terrain file (the options refuse one where this build cannot read it).
 Setup prepare(const Options& options) {
     Setup setup;
-    std::shared_ptr<const hostsim::SrtmTerrain> tile;
-    if (options.terrainFile.empty()) {
-        setup.terrain = hostsim::relief_terrain();
-        setup.terrainName = "built-in synthetic relief";
-    } else {
-        tile = hostsim::SrtmTerrain::load(options.terrainFile);
-        setup.terrain = tile;
-        setup.terrainName = "SRTM tile " + tile->name() + " (" + std::to_string(tile->samples_per_side()) + " x " +
-                            std::to_string(tile->samples_per_side()) + " samples; void cells filled from neighbours: " +
-                            std::to_string(tile->voids_filled()) + ")";
-        setup.flight = Flight::straight(tile->south() + 0.5, tile->west() + 0.5);
+    setup.terrain = hostsim::relief_terrain();
+    setup.terrainName = "built-in synthetic relief";
+#if defined(TP_HAVE_GDAL)
+    if (!options.terrainFile.empty()) {
+        auto raster = hostsim::RasterTerrain::load(options.terrainFile);
+        setup.terrain = raster;
+        setup.terrainName = raster->description();
+        setup.flight = Flight::straight(raster->centre_latitude(), raster->centre_longitude());
     }
+#endif
     if (!options.routeFile.empty())
         setup.flight = Flight::route(read_route_csv(options.routeFile), options.routeFile);
     if (options.pointsFile.empty()) {
@@ -70,9 +71,9 @@ Setup prepare(const Options& options) {
     }
     std::vector<FilePoint> points = read_points_csv(options.pointsFile);
     for (const FilePoint& p : points)
-        if (tile && !tile->covers(p.position.latitudeDeg, p.position.longitudeDeg))
-            setup.warnings.push_back(options.pointsFile + " line " + std::to_string(p.line) + ": the point lies outside " +
-                                     tile->name() + ", where the ground reads 0");
+        if (!setup.terrain->covers(hostsim::radians(p.position.latitudeDeg), hostsim::radians(p.position.longitudeDeg)))
+            setup.warnings.push_back(options.pointsFile + " line " + std::to_string(p.line) +
+                                     ": the point lies outside the terrain data, where the ground reads 0 ft");
     setup.probes = Probes::fixed(points);
     return setup;
 }
@@ -284,9 +285,11 @@ private:
         result_.samplesChecked = writer_.rows();
         result_.samplesOff = writer_.mismatches();
         result_.largestDifferenceFt = writer_.largest_difference_ft();
-        if (uint64_t outside = writer_.outside())
-            result_.warnings.push_back(std::to_string(outside) + " of " + std::to_string(writer_.rows()) +
-                                       " samples fell outside the terrain data, where the ground reads 0");
+        result_.samplesOutside = writer_.outside();
+        if (result_.samplesOutside)
+            result_.warnings.push_back(std::to_string(result_.samplesOutside) + " of " +
+                                       std::to_string(result_.samplesChecked) +
+                                       " samples fell outside the terrain data, where the ground reads 0 ft");
         result_.hostProblems = host_problems(host_);
         collect_points();
     }

@@ -48,6 +48,7 @@ struct RunResult {
     std::vector<PointResult> pointResults;
     Profile profile;
     uint64_t samplesChecked = 0, samplesOff = 0;
+    uint64_t samplesOutside = 0;  // taken where the terrain model has no data
     double largestDifferenceFt = 0;
     std::string hostProblems;  // references kept or over-released, forbidden calls; "" when none
     std::vector<std::string> warnings;

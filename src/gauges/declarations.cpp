@@ -25,7 +25,7 @@ uint64_t forward_kill() { return panel::element_list(kElementListKill, vorn_root
 constexpr uint32_t kImageFlags = kImageTransparent | kImageErase | kImageBilinear;
 
 constexpr ElementBase element(uint32_t kind, uint32_t resource, int32_t x, int32_t y, GaugeHeader* gauge,
-                              ElementBase* const* next) {
+                              ElementBase** next) {
     ElementBase e{};
     e.kind = kind;
     e.resourceId = resource;
@@ -37,14 +37,14 @@ constexpr ElementBase element(uint32_t kind, uint32_t resource, int32_t x, int32
     return e;
 }
 
-constexpr ImageElement image(uint32_t resource, GaugeHeader* gauge, ElementBase* const* next) {
+constexpr ImageElement image(uint32_t resource, GaugeHeader* gauge, ElementBase** next) {
     ImageElement i{};
     i.base = element(kElementImage, resource, 0, 0, gauge, next);
     return i;
 }
 
 constexpr TextElement text(int32_t x, int32_t y, uint32_t width, uint32_t maxLength, TextCallback update,
-                           ElementBase* const* next) {
+                           ElementBase** next) {
     TextElement t{};
     t.base = element(kElementText, kNoResource, x, y, &g_displayHeader, next);
     t.boxWidth = width;
@@ -64,7 +64,7 @@ constexpr MouseArea area(uint32_t kind, int32_t x = 0, int32_t y = 0, int32_t w 
     return MouseArea{kind, x, y, w, h, cursor, 0, mask, 0, target, nullptr};
 }
 
-constexpr GaugeHeader header(const char* name, ElementBase* const* elements, uint32_t sizeMm, MouseArea* mouse,
+constexpr GaugeHeader header(const char* name, ElementBase** elements, uint32_t sizeMm, MouseArea* mouse,
                              GaugeCallback callback) {
     GaugeHeader h{};
     h.version = kGaugeHeaderVersion;
@@ -85,19 +85,19 @@ constexpr GaugeHeader header(const char* name, ElementBase* const* elements, uin
 
 // The vorn gauge: one invisible image and a mouse list with no clickable area.
 ImageElement g_vornImage = image(kVornBitmap, &g_vornHeader, nullptr);
-ElementBase* const g_vornRoot = &g_vornImage.base;
+ElementBase* g_vornRoot = &g_vornImage.base;
 MouseArea g_vornMouse[] = {area(kMouseBegin), area(kMouseParentEnd), area(kMouseEnd)};
 
 // The display gauge: the panel, then the index, position and elevation texts.
 extern TextElement g_positionText, g_elevationText;
-ElementBase* const g_afterIndex[] = {&g_positionText.base, nullptr};
-ElementBase* const g_afterPosition[] = {&g_elevationText.base, nullptr};
+ElementBase* g_afterIndex[] = {&g_positionText.base, nullptr};
+ElementBase* g_afterPosition[] = {&g_elevationText.base, nullptr};
 TextElement g_indexText = text(5, 5, 50, kIndexTextLength, index_text_callback, g_afterIndex);
 TextElement g_positionText = text(55, 5, 235, kPositionTextLength, position_text_callback, g_afterPosition);
 TextElement g_elevationText = text(5, 32, 290, kElevationTextLength, elevation_text_callback, nullptr);
-ElementBase* const g_afterPanel[] = {&g_indexText.base, nullptr};
+ElementBase* g_afterPanel[] = {&g_indexText.base, nullptr};
 ImageElement g_displayImage = image(kDisplayBitmap, &g_displayHeader, g_afterPanel);
-ElementBase* const g_displayRoot = &g_displayImage.base;
+ElementBase* g_displayRoot = &g_displayImage.base;
 
 constexpr uint32_t kClickMask = kMouseLeftPressed | kMouseRepeat;
 MouseArea g_displayMouse[] = {

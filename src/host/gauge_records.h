@@ -63,7 +63,7 @@ struct ElementBase {
     uint8_t hostState[16];
     GaugeHeader* gauge;
     void* hostLink;
-    ElementBase* const* next;
+    ElementBase** next;
     void* failures;
     uint32_t imageFlags;
     uint32_t hostFlags[2];
@@ -116,7 +116,7 @@ struct MouseArea {
 struct GaugeHeader {
     uint32_t version;
     const char* name;
-    ElementBase* const* elementList;
+    ElementBase** elementList;
     GaugeRoutine query;
     GaugeInstallRoutine install;
     GaugeRoutine initialise;

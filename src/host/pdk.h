@@ -17,9 +17,13 @@ struct Guid {
     uint16_t data3;
     uint8_t data4[8];
 };
-// The host's message argument value: its first field is all the module reads.
+// The host's message argument value. The host writes the whole record,
+// which is larger than the first field, the only one the module reads: the
+// rest is room for the host's own fields, so a record of up to 64 bytes
+// never writes past the caller's.
 struct ValueRecord {
     uint64_t value;
+    uint8_t hostOwned[56];
 };
 // Position handed to the surface service: longitude and latitude in
 // radians, altitude in feet, in this order.
@@ -30,7 +34,7 @@ struct GeoPosition {
 };
 #pragma pack(pop)
 TP_PIN_SIZE(Guid, 16);
-TP_PIN_SIZE(ValueRecord, 8);
+TP_PIN_SIZE(ValueRecord, 64);
 TP_PIN_SIZE(GeoPosition, 24);
 TP_PIN_OFFSET(GeoPosition, altitude, 8);
 TP_PIN_OFFSET(GeoPosition, latitude, 16);
@@ -42,6 +46,7 @@ using Status = int32_t;
 constexpr Status kOk = 0;
 constexpr Status kNoInterface = static_cast<Status>(0x80004002u);
 constexpr Status kFail = static_cast<Status>(0x80004005u);
+constexpr Status kPointer = static_cast<Status>(0x80004003u);  // a null out-pointer
 
 struct IUnknown {
     virtual Status QueryInterface(const Guid& iid, void** object) = 0;

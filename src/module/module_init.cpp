@@ -14,7 +14,8 @@ ModuleState g_module;
 
 namespace {
 
-// How long deinit waits for a running worker before it gives up on it.
+// How long deinit waits for the worker to end (it ends after the host call
+// in flight) before it gives up on it.
 constexpr uint32_t kWorkerStopTimeoutMs = 5000;
 
 void attach_controls() {
@@ -49,13 +50,14 @@ void release_surface() {
 }
 
 // Without deinit the host still expects the surface service back when the
-// module is unloaded. The table, the event and the thread handle go too
-// once no worker uses them: a worker that deinit had to leave behind
-// (stuck in the host) may have ended since.
+// module is unloaded, and the table, the event and the thread handle go
+// too. A worker keeps the module mapped while it runs, so this runs with a
+// worker still there only when the process ends under it: then nothing is
+// taken from it.
 struct UnloadRelease {
     ~UnloadRelease() {
-        release_surface();
         if (load(g_module.workerRunning)) return;
+        release_surface();
         free_point_table();
         os::close_at_unload(load(g_module.quitEvent));
         os::close_at_unload(g_module.workerThread);
@@ -77,20 +79,17 @@ void module_init() {
     if (haveSurface) start_pause_tracking();
 }
 
+// A worker that deinit gave up on has been handed the table, the event and
+// the surface service (stop_worker), so the steps below find their fields
+// clear and leave them to it.
 void module_deinit() {
-    // A worker still running uses the table, the event and the surface
-    // service; if it cannot be stopped they stay rather than be pulled away.
-    bool workerGone = stop_worker(kWorkerStopTimeoutMs);
+    stop_worker(kWorkerStopTimeoutMs);
     stop_pause_tracking();
-    if (workerGone) release_surface();
+    release_surface();
     if (g_module.pdk) g_module.pdk->Release();
     g_module.pdk = nullptr;
     if (g_module.services) destroy_service_set(g_module.services);
     g_module.services = nullptr;
-    if (!workerGone) {
-        abandon_worker();
-        return;
-    }
     if (os::Handle event = load(g_module.quitEvent)) os::close_handle(event);
     store(g_module.quitEvent, static_cast<os::Handle>(nullptr));
     free_point_table();

@@ -24,6 +24,20 @@ struct ControlVars {
     NamedVar pdk;             // "WZ_PDK"
 };
 
+// Whose a worker's resources are. A worker that deinit stopped in time
+// leaves them to deinit; one that deinit gave up on (stuck in a host call)
+// is handed them and frees them itself when the call returns. The worker's
+// end and deinit's giving up race for the word, so exactly one side wins.
+enum WorkerOwner : int32_t { kNoWorker = 0, kWorkerSampling = 1, kWorkerEnded = 2, kWorkerAbandoned = 3 };
+
+// What deinit hands to a worker it gave up on: no longer the module's, so
+// that a reload starts a clean session while the old worker still runs.
+struct Leftovers {
+    TerrainPoint* points = nullptr;
+    os::Handle quitEvent = nullptr;
+    P3D::ISurfaceService* surface = nullptr;
+};
+
 struct ModuleState {
     std::atomic<int32_t> pointCount{0};
     std::atomic<TerrainPoint*> points{nullptr};
@@ -31,7 +45,10 @@ struct ModuleState {
     std::atomic<int32_t> workerRunning{0};
     std::atomic<int32_t> PauseFlag{0};
     std::atomic<os::Handle> quitEvent{nullptr};
-    os::Handle workerThread = nullptr;
+    os::Handle workerThread = nullptr;  // kept until that worker has ended
+    std::atomic<int32_t> stopRequested{0};  // deinit's: end after the host call in flight
+    std::atomic<int32_t> workerOwner{kNoWorker};
+    Leftovers leftovers;  // the abandoned worker's, once workerOwner says so
     P3D::IPdkRoot* pdk = nullptr;
     ServiceSet* services = nullptr;
     std::atomic<P3D::ISurfaceService*> surface{nullptr};

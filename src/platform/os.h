@@ -28,7 +28,10 @@ using ThreadEntry = unsigned(
 #endif
         *)(void* argument);
 
-// Starts a thread at once; null on failure.
+// Starts a thread at once; null on failure. The thread holds a reference
+// to the module that started it for its whole life, so a host that unloads
+// the module while the thread is still inside a host call unmaps nothing
+// under it: the reference goes as the thread's very last act.
 Handle start_thread(ThreadEntry entry, void* argument);
 // Waits for a thread to end, with the results of wait_event.
 uint32_t wait_thread(Handle thread, uint32_t timeoutMs);

@@ -3,6 +3,9 @@
 // never reused, so a closed or made-up handle fails as it does on Windows
 // instead of touching freed memory. Named events live as long as a handle
 // to them is open, and a second create of the same name opens the same one.
+// A thread keeps its module loaded as a Windows thread does with
+// FreeLibraryAndExitThread (see module_reference below).
+#include <dlfcn.h>
 #include <pthread.h>
 
 #include <chrono>
@@ -54,6 +57,7 @@ struct ThreadStart {
     ThreadEntry entry;
     void* argument;
     std::shared_ptr<Waitable> done;
+    void* self;  // the thread's reference to this module, or null
 };
 
 struct Object {
@@ -70,12 +74,22 @@ struct HandleTable {
     std::map<uintptr_t, Object> objects;
     std::map<std::string, std::weak_ptr<Waitable>> named;
 
+    // A thread's reference to the module is dropped by the C library as
+    // the thread exits, after the last of the module's code has run: the
+    // reference is the value of this key and dlclose its destructor. No
+    // return into the module follows it, so the module may be unmapped then.
+    pthread_key_t moduleReference{};
+    bool haveModuleReference = pthread_key_create(&moduleReference, release_module) == 0;
+
     // At unload, a thread whose handle was never closed (one that deinit
     // had to leave behind) is let go, so the system reclaims it once it ends.
     ~HandleTable() {
         for (auto& entry : objects)
             if (entry.second.isThread) pthread_detach(entry.second.thread);
+        if (haveModuleReference) pthread_key_delete(moduleReference);
     }
+
+    static void release_module(void* self) { dlclose(self); }
 
     Handle add(Object object) {
         std::lock_guard<std::mutex> hold(lock);
@@ -96,8 +110,17 @@ HandleTable& handles() {
     return table;
 }
 
+// A new reference to the loaded object this code is part of, or null when
+// it is part of the program itself, which is never unloaded.
+void* module_reference() {
+    Dl_info info;
+    if (!dladdr(reinterpret_cast<void*>(&module_reference), &info) || !info.dli_fname) return nullptr;
+    return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+}
+
 void* run_thread(void* raw) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
+    if (start->self) pthread_setspecific(handles().moduleReference, start->self);
     start->entry(start->argument);
     start->done->signal();
     return nullptr;
@@ -135,11 +158,14 @@ uint32_t wait_event(Handle event, uint32_t timeoutMs) {
 }
 
 Handle start_thread(ThreadEntry entry, void* argument) try {
+    if (!handles().haveModuleReference) return nullptr;
     auto done = std::make_shared<Waitable>();
     done->autoReset = false;
-    auto* start = new ThreadStart{entry, argument, done};
+    auto* start = new ThreadStart{entry, argument, done, nullptr};
+    start->self = module_reference();
     pthread_t thread;
     if (pthread_create(&thread, nullptr, run_thread, start) != 0) {
+        if (start->self) dlclose(start->self);
         delete start;
         return nullptr;
     }

@@ -9,7 +9,7 @@
 #include "module/service_set.h"
 
 P3D::Status MessageHandlerCallback::QueryInterface(const P3D::Guid& iid, void** object) {
-    if (!object) return P3D::kNoInterface;
+    if (!object) return P3D::kPointer;
     *object = nullptr;
     if (iid != ids::kCallbackV400 && iid != ids::kIUnknown) return P3D::kNoInterface;
     *object = static_cast<P3D::ICallbackV400*>(this);
@@ -19,20 +19,22 @@ P3D::Status MessageHandlerCallback::QueryInterface(const P3D::Guid& iid, void** 
 
 uint32_t MessageHandlerCallback::AddRef() { return static_cast<uint32_t>(references_.fetch_add(1) + 1); }
 
+// The count runs down to 0 as a host expects (a host may loop until Release
+// answers 0), but never below, and reaching 0 frees nothing: the module
+// still holds the object in pauseCallback and destroys it itself at deinit,
+// so a host that releases more than it added cannot make the module use,
+// or delete, freed memory.
 uint32_t MessageHandlerCallback::Release() {
-    // The creation reference is the module's, which destroys the object
-    // itself at deinit. A host's extra Release never takes it: freeing the
-    // object then would leave the module to use it, and delete it, again.
     int32_t count = references_.load();
     do {
-        if (count <= 1) return static_cast<uint32_t>(count);
+        if (count <= 0) return 0;
     } while (!references_.compare_exchange_weak(count, count - 1));
     return static_cast<uint32_t>(count - 1);
 }
 
 void MessageHandlerCallback::HandleMessage(P3D::IMessageArgs* args) {
     if (!args) return;
-    P3D::ValueRecord record{};
+    alignas(16) P3D::ValueRecord record{};
     args->GetArg(&record, 0);
     uint64_t message = record.value;
     if (message == ids::kMessagePaused)

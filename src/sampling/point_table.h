@@ -1,7 +1,8 @@
 // PointTable: the probe points, one heap block holding a signed 64-bit count
-// followed by that many TerrainPoint records. ModuleState points at the
-// first record; the count sits just before it. Every reader keeps below the
-// stored count, whatever the module's point count says later.
+// followed by that many TerrainPoint records, and after them each point's
+// four variable ids side by side. ModuleState points at the first record;
+// the count sits just before it. Every reader keeps below the stored count,
+// whatever the module's point count says later.
 #pragma once
 
 #include "sampling/named_var.h"
@@ -14,6 +15,16 @@ struct TerrainPoint {
 };
 TP_PIN_SIZE(TerrainPoint, 1088);
 
+// A point's ids as the worker reads them every cycle: one 16-byte entry
+// where the records would cost a cache line each.
+struct PointIds {
+    int32_t lat;
+    int32_t lon;
+    int32_t alt;
+    int32_t elevation;
+};
+TP_PIN_SIZE(PointIds, 16);
+
 // Indices need at most five digits, so names stay within their buffers.
 constexpr int32_t kMaxPoints = 100000;
 
@@ -22,6 +33,11 @@ constexpr int32_t kMaxPoints = 100000;
 // be allocated, in which case nothing changes.
 int build_point_table();
 void free_point_table();
+// Frees a table that is no longer the module's (one left to a worker).
+void free_table(TerrainPoint* points);
+
+// The ids of the table's points, in point order; null without a table.
+const PointIds* point_ids(const TerrainPoint* points);
 
 // The count stored in the table's block; 0 without a table.
 int64_t table_count(const TerrainPoint* points);

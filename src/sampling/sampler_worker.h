@@ -1,5 +1,6 @@
 // SamplerWorker: the background thread that samples the ground elevation
-// under every probe point, cycle after cycle, until its stop event is set.
+// under every probe point, cycle after cycle, until its stop event is set
+// or deinit asks it to stop.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 #include "platform/os.h"
 
 // Exit codes of the worker's thread.
-constexpr unsigned kWorkerStopped = 1;  // the stop event was signalled
+constexpr unsigned kWorkerStopped = 1;  // the stop event was signalled, or deinit asked
 constexpr unsigned kWorkerFailed = 0;   // no surface service, or a failed wait
 
 unsigned
@@ -17,11 +18,13 @@ unsigned
     sampler_worker_main(void* unused);
 
 // Starts a worker unless one runs. workerRunning is raised before the
-// thread starts, so two updates in quick succession never start two.
+// thread starts, so two updates in quick succession never start two, and a
+// new thread starts only once the previous one has ended.
 void start_worker();
-// Signals the stop event and waits up to timeoutMs for the worker to end.
-// False when it is still running: whatever it uses must then stay.
+// Asks the worker to end after the host call in flight and waits up to
+// timeoutMs. False when it is still inside that call: deinit has then
+// handed it the table, the stop event and the surface service, and it
+// frees them itself once the call returns.
 bool stop_worker(uint32_t timeoutMs);
-// Lets a worker that would not stop end on its own, its thread no longer
-// waited for, so that it is not left unjoined when the module goes.
-void abandon_worker();
+// Closes the handle of a worker that has ended; keeps one that still runs.
+void reap_worker();
