@@ -78,19 +78,20 @@ void Probes::place(const Aircraft& aircraft, std::vector<Position>& out) const {
 
 std::string Probes::describe() const {
     char text[160];
+    const char* noun = count() == 1 ? "point" : "points";
     if (!moving()) {
-        std::snprintf(text, sizeof text, "%d fixed, from the points file", count());
+        std::snprintf(text, sizeof text, "%d %s fixed, from the points file", count(), noun);
         return text;
     }
     switch (layout_) {
     case Layout::Fan:
-        std::snprintf(text, sizeof text, "%d in a fan %.3g km ahead of the aircraft", count(), rangeKm_);
+        std::snprintf(text, sizeof text, "%d %s in a fan %.3g km ahead of the aircraft", count(), noun, rangeKm_);
         break;
     case Layout::Line:
-        std::snprintf(text, sizeof text, "%d in a line along the track to %.3g km ahead", count(), rangeKm_);
+        std::snprintf(text, sizeof text, "%d %s in a line along the track to %.3g km ahead", count(), noun, rangeKm_);
         break;
     case Layout::Grid:
-        std::snprintf(text, sizeof text, "%d in a grid %.3g km square ahead", count(), rangeKm_);
+        std::snprintf(text, sizeof text, "%d %s in a grid %.3g km square ahead", count(), noun, rangeKm_);
         break;
     }
     return std::string(text) + " (" + layout_name(layout_) + ")";
