@@ -448,9 +448,10 @@ TEST(Sampling, DeinitWaitsForTheHostCallInFlightOnly) {
 }
 
 // A worker stuck in a host call: deinit gives up after its bounded wait and
-// hands the worker the table, the event and the surface service. Once the
-// call returns the worker makes no host call but the surface's Release,
-// frees the rest and ends.
+// hands the worker the table, the event and the surface service, and the
+// host unloads the module. Once the call returns the worker, whose
+// reference alone keeps the module mapped, makes no host call but the
+// surface's Release, frees the rest and ends; its thread's exit unmaps it.
 TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
     Sampler s;
     s.host.set_surface_mode(SurfaceMode::Hanging);
@@ -464,6 +465,8 @@ TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
     EXPECT_LT(ms_since(start), 15000);
     EXPECT_EQ(s.host.ledger().outstanding(), 1);
     EXPECT_NE(s.host.ledger().report().find("SurfaceService holds 1"), std::string::npos);
+    s.vorn.reset();
+    s.module.reset();
 
     s.host.clear_calls();
     s.host.release_hang();

@@ -67,6 +67,14 @@ struct Object {
     bool isThread = false;
 };
 
+// dlclose as a key destructor: the C library ignores a destructor's
+// result, which every calling convention returns in a register, so an int
+// result where none is expected is harmless.
+using KeyDestructor = void (*)(void*);
+KeyDestructor dlclose_as_destructor() {
+    return reinterpret_cast<KeyDestructor>(reinterpret_cast<void (*)()>(&dlclose));
+}
+
 // Every open handle, and every named event by name while a handle is open.
 struct HandleTable {
     std::mutex lock;
@@ -76,10 +84,13 @@ struct HandleTable {
 
     // A thread's reference to the module is dropped by the C library as
     // the thread exits, after the last of the module's code has run: the
-    // reference is the value of this key and dlclose its destructor. No
-    // return into the module follows it, so the module may be unmapped then.
+    // reference is the value of this key and dlclose itself its destructor.
+    // A destructor of the module's own that called dlclose would return
+    // into code dlclose may just have unmapped; only a tail call would not,
+    // which no compiler promises (ThreadSanitizer's instrumentation, for
+    // one, prevents it).
     pthread_key_t moduleReference{};
-    bool haveModuleReference = pthread_key_create(&moduleReference, release_module) == 0;
+    bool haveModuleReference = pthread_key_create(&moduleReference, dlclose_as_destructor()) == 0;
 
     // At unload, a thread whose handle was never closed (one that deinit
     // had to leave behind) is let go, so the system reclaims it once it ends.
@@ -88,8 +99,6 @@ struct HandleTable {
             if (entry.second.isThread) pthread_detach(entry.second.thread);
         if (haveModuleReference) pthread_key_delete(moduleReference);
     }
-
-    static void release_module(void* self) { dlclose(self); }
 
     Handle add(Object object) {
         std::lock_guard<std::mutex> hold(lock);
