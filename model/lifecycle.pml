@@ -25,6 +25,7 @@ bool deinitReturned[3]; byte session;
 bool subscribed, deliveryBusy, callbackAlive;
 byte sampling;               /* workers between their first and last cycle step */
 byte nextWorker = 1;
+bool stopArmed; byte cyclesAfterStop;  /* cycles begun since a disconnect reached a running worker */
 byte lateWorker;             /* a worker inside a host call that outlasts deinit's bound */
 
 inline host_call(me, mySession, late) {
@@ -69,7 +70,7 @@ inline close_event(h) {
 /* release_leftovers() and finish() in sampler_worker.cpp */
 inline finish(me) {
     atomic {
-        sampling--;
+        sampling--; stopArmed = false; cyclesAfterStop = 0;
         if
         :: owner == kAbandoned ->
             owner = kEnded;
@@ -94,6 +95,7 @@ proctype Worker(byte me; byte mySession) {
     mySurface = surface;                                  /* sampler_worker_main: load(surface) */
     if :: mySurface == 0 -> goto done :: else -> skip fi;
 cycle:
+    atomic { if :: stopArmed -> cyclesAfterStop++; assert(cyclesAfterStop <= 1) :: else -> skip fi }   /* property 5 */
     host_call(me, mySession, late);                       /* sampling_enabled: panel::get(WZ_Active) */
     if :: stopRequested -> goto done :: else -> skip fi;  /* run_cycle: stop_requested() */
     if
@@ -198,7 +200,7 @@ inline update() {
 /* code 15 */
 inline disconnect() {
     assert(quitEvent == 0 || handleOpen[quitEvent]);
-    if :: quitEvent != 0 -> eventSignalled = true :: else -> skip fi
+    atomic { if :: quitEvent != 0 -> eventSignalled = true; if :: !stopArmed -> stopArmed = (sampling > 0); cyclesAfterStop = 0 :: else -> skip fi :: else -> skip fi }
 }
 
 /* stop_worker(): abandon_worker() when the wait times out */
