@@ -6,7 +6,7 @@ TP_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
   libcairo2-dev libfontconfig-dev libcli11-dev nlohmann-json3-dev fonts-liberation2 libgdal-dev
-  valgrind python3
+  valgrind python3 spin
 )
 
 # Installs the packages of TP_PACKAGES that are missing (as root, or
