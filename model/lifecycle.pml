@@ -96,7 +96,7 @@ proctype Worker(byte me; byte mySession) {
     if :: mySurface == 0 -> goto done :: else -> skip fi;
 cycle:
     atomic { if :: stopArmed -> cyclesAfterStop++; assert(cyclesAfterStop <= 1) :: else -> skip fi }   /* property 5 */
-    host_call(me, mySession, late);                       /* sampling_enabled: panel::get(WZ_Active) */
+    host_call(me, mySession, late);                       /* run_cycle: read_control(WZ_Active) */
     if :: stopRequested -> goto done :: else -> skip fi;  /* run_cycle: stop_requested() */
     if
     :: pauseFlag == 0 ->
@@ -116,7 +116,7 @@ cycle:
         fi
     :: else -> skip
     fi;
-    host_call(me, mySession, late);                       /* next_timeout: panel::get(WZ_UpdateInterval) */
+    host_call(me, mySession, late);                       /* sampler_worker_main: read_control(WZ_UpdateInterval) */
     if :: stopRequested -> goto done :: else -> skip fi;
     h = quitEvent;                                        /* wait_event(load(quitEvent)) */
     assert(h == 0 || handleOpen[h]);                      /* property 2 */

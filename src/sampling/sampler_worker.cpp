@@ -36,18 +36,22 @@ bool sample_point(P3D::ISurfaceService* surface, const PointIds& point, float& s
     return !stop_requested();
 }
 
-bool sampling_enabled() {
-    NamedVar& active = g_module.controls.active;
-    active.value = panel::get(active.id);
-    return active.value != 0.0 && load(g_module.PauseFlag) == 0;
+// Reads a control into its record unless a stop was requested meanwhile:
+// the records belong to the session, and a worker that deinit gave up on
+// must not write into the ones a reload's init is filling in.
+bool read_control(NamedVar& control) {
+    double value = panel::get(control.id);
+    if (stop_requested()) return false;
+    control.value = value;
+    return true;
 }
 
 // False when a stop was requested during the cycle.
 bool run_cycle(P3D::ISurfaceService* surface, float& slot) {
     if (!surface) return true;
-    bool enabled = sampling_enabled();
-    if (stop_requested()) return false;
-    if (!enabled) return true;
+    NamedVar& active = g_module.controls.active;
+    if (!read_control(active)) return false;
+    if (active.value == 0.0 || load(g_module.PauseFlag) != 0) return true;
     const TerrainPoint* points = load(g_module.points);
     const PointIds* ids = point_ids(points);
     for (int32_t k = 0; k < usable_points(points); ++k)
@@ -55,11 +59,6 @@ bool run_cycle(P3D::ISurfaceService* surface, float& slot) {
     return true;
 }
 
-uint32_t next_timeout() {
-    NamedVar& interval = g_module.controls.updateInterval;
-    interval.value = panel::get(interval.id);
-    return interval_to_timeout(interval.value);
-}
 
 // What deinit left to this worker: the host's surface reference goes back
 // (a Release after deinit is allowed), the rest is freed and closed.
@@ -92,9 +91,9 @@ unsigned
     if (!surface) return finish(kWorkerFailed);
     for (;;) {
         if (!run_cycle(surface, slot)) return finish(kWorkerStopped);
-        uint32_t timeout = next_timeout();
-        if (stop_requested()) return finish(kWorkerStopped);
-        uint32_t result = os::wait_event(load(g_module.quitEvent), timeout);
+        NamedVar& interval = g_module.controls.updateInterval;
+        if (!read_control(interval)) return finish(kWorkerStopped);
+        uint32_t result = os::wait_event(load(g_module.quitEvent), interval_to_timeout(interval.value));
         if (result == os::kWaitSignalled || stop_requested()) return finish(kWorkerStopped);
         if (result == os::kWaitFailed) return finish(kWorkerFailed);
         surface = load(g_module.surface);
