@@ -291,6 +291,21 @@ void Host::record_trap(uint32_t entry) {
     traps_.push_back("entry " + std::to_string(entry));
 }
 
+std::vector<std::string> Host::faults() const {
+    std::lock_guard<std::mutex> hold(trapLock_);
+    return faults_;
+}
+
+void Host::record_fault(std::string fault) {
+    std::lock_guard<std::mutex> hold(trapLock_);
+    faults_.push_back(std::move(fault));
+}
+
+void Host::clear_faults() {
+    std::lock_guard<std::mutex> hold(trapLock_);
+    faults_.clear();
+}
+
 int32_t Host::get_pdk(const P3D::Guid& iid, void** root) {
     log({"get_pdk", iid == ids::kPdkRootPreferred ? "preferred" : iid == ids::kPdkRootFallback ? "fallback" : "other",
          0, 0, std::this_thread::get_id()});
@@ -299,7 +314,7 @@ int32_t Host::get_pdk(const P3D::Guid& iid, void** root) {
                                                   : true;
     if (refused || !root) return P3D::kNoInterface;
     *root = static_cast<P3D::IPdkRoot*>(root_.get());
-    ledger_.add(root_->name());
+    root_->hand_out();
     return P3D::kOk;
 }
 

@@ -57,6 +57,12 @@ constexpr size_t kDefaultMessageRecordBytes = 48;
 // How the surface service answers QueryElevation.
 enum class SurfaceMode { Normal, Failing, Slow, Hanging };
 
+// How the event service holds a subscribed callback: Counted adds a
+// reference at Subscribe and releases it at Unsubscribe; OverReleasing
+// releases at Unsubscribe a reference it never added; Unreferenced keeps
+// the bare pointer and neither adds nor releases. Set before init.
+enum class SubscriptionMode { Counted, OverReleasing, Unreferenced };
+
 // The refusals the host can be told to answer with.
 struct Refusals {
     bool rootPreferred = false;
@@ -135,9 +141,16 @@ public:
     // Bytes GetArg writes through its result pointer (at least 8).
     void set_message_record_bytes(size_t bytes) { messageRecordBytes_ = bytes < 8 ? 8 : bytes; }
     size_t subscriber_count() const;
+    void set_subscription_mode(SubscriptionMode mode) { subscriptionMode_ = mode; }
+    SubscriptionMode subscription_mode() const { return subscriptionMode_.load(); }
 
     // --- bookkeeping ---
     Ledger& ledger() { return ledger_; }
+    // What the module did that a real host would not survive: each a short
+    // text naming the object and the call.
+    std::vector<std::string> faults() const;
+    void record_fault(std::string fault);
+    void clear_faults();
     void set_logging(bool on) { logging_ = on; }
     // Sees every call as it is made, on the caller's thread, whether or not
     // the log keeps it: a tool can count calls over a long run without
@@ -176,6 +189,7 @@ private:
 
     mutable std::mutex trapLock_;
     std::vector<std::string> traps_;
+    std::vector<std::string> faults_;  // under trapLock_
 
     Ledger ledger_;
     Refusals refusals_;
@@ -187,6 +201,7 @@ private:
     mutable std::mutex terrainLock_;
     std::shared_ptr<const Terrain> terrain_;
     std::atomic<size_t> messageRecordBytes_{kDefaultMessageRecordBytes};
+    std::atomic<SubscriptionMode> subscriptionMode_{SubscriptionMode::Counted};
     std::atomic<SurfaceMode> surfaceMode_{SurfaceMode::Normal};
     std::atomic<int> surfaceDelayMs_{0};
     std::mutex hangLock_;

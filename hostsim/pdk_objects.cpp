@@ -17,6 +17,7 @@ P3D::Status PdkRoot::QueryInterface(const P3D::Guid& iid, void** object) {
 }
 
 P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid, void** object) {
+    check_alive("QueryService");
     if (!object) return P3D::kFail;
     *object = nullptr;
     const Refusals& refused = host_.refusals();
@@ -36,22 +37,24 @@ P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid
 }
 
 P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
+    check_alive("Subscribe");
     host_.log({"Subscribe", name_, 0, 0, self()});
     if (event != ids::kMessageEvent || !callback || host_.refusals().subscription) return P3D::kFail;
-    callback->AddRef();
+    if (host_.subscription_mode() == SubscriptionMode::Counted) callback->AddRef();
     std::lock_guard<std::recursive_mutex> hold(lock_);
     subscribers_.push_back(callback);
     return P3D::kOk;
 }
 
 P3D::Status EventService::Unsubscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
+    check_alive("Unsubscribe");
     host_.log({"Unsubscribe", name_, 0, 0, self()});
     if (event != ids::kMessageEvent) return P3D::kFail;
     std::lock_guard<std::recursive_mutex> hold(lock_);
     auto it = std::find(subscribers_.begin(), subscribers_.end(), callback);
     if (it == subscribers_.end()) return P3D::kFail;
     subscribers_.erase(it);
-    callback->Release();
+    if (host_.subscription_mode() != SubscriptionMode::Unreferenced) callback->Release();
     return P3D::kOk;
 }
 
@@ -76,6 +79,7 @@ P3D::Status SurfaceService::QuerySurfaceType(void*, const P3D::GeoPosition*) {
 }
 
 P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) {
+    check_alive("QueryElevation");
     switch (host_.surface_mode()) {
     case SurfaceMode::Failing:
         // A real service may leave anything in the slot when it fails.

@@ -1,9 +1,12 @@
 // The host's PDK objects: the root, the services it hands out, the event
-// service and the surface service. Each counts the references the module
-// holds in the host's ledger; the objects themselves live as long as the
-// host, so an over-release is reported rather than crashing.
+// service and the surface service. Each counts its real references, the
+// host's own and the module's (the module's also in the host's ledger).
+// The objects' memory lives as long as the host, so a call on an object
+// whose last reference has gone, or a release beyond the references held,
+// is recorded as a fault rather than crashing.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@ public:
     HostObject(Host& host, std::string name, const P3D::Guid& iid) : host_(host), name_(std::move(name)), iid_(iid) {}
 
     P3D::Status QueryInterface(const P3D::Guid& iid, void** object) override {
+        check_alive("QueryInterface");
         host_.log({"QueryInterface", name_, 0, 0, std::this_thread::get_id()});
         if (!object) return P3D::kNoInterface;
         *object = nullptr;
@@ -28,21 +32,45 @@ public:
         return P3D::kOk;
     }
     uint32_t AddRef() override {
+        check_alive("AddRef");
         host_.log({"AddRef", name_, 0, 0, std::this_thread::get_id()});
         host_.ledger().add(name_);
-        return 2;
+        return static_cast<uint32_t>(references_.fetch_add(1) + 1);
     }
     uint32_t Release() override {
         host_.log({"Release", name_, 0, 0, std::this_thread::get_id()});
-        host_.ledger().release(name_);
-        return 1;
+        if (!check_alive("Release")) return 0;
+        if (!host_.ledger().release(name_)) host_.record_fault("Release on " + name_ + " beyond the references held");
+        return drop_reference();
     }
+    // A reference handed out without a call on the object (the PDK root).
+    void hand_out() {
+        check_alive("a new reference");
+        host_.ledger().add(name_);
+        references_.fetch_add(1);
+    }
+    int32_t references() const { return references_.load(); }
     const std::string& name() const { return name_; }
 
 protected:
+    // Records a call on an object whose last reference has gone.
+    bool check_alive(const char* op) {
+        if (references_.load() > 0) return true;
+        host_.record_fault(std::string(op) + " on " + name_ + " after its last reference was released");
+        return false;
+    }
+    uint32_t drop_reference() {
+        int32_t count = references_.load();
+        do {
+            if (count <= 0) return 0;
+        } while (!references_.compare_exchange_weak(count, count - 1));
+        return static_cast<uint32_t>(count - 1);
+    }
+
     Host& host_;
     std::string name_;
     P3D::Guid iid_;
+    std::atomic<int32_t> references_{1};  // 1: the host's own
 };
 
 class ServiceObject final : public HostObject<P3D::IUnknown> {

@@ -266,6 +266,54 @@ TEST_F(ModuleEntry, OverReleaseByTheHostDestroysNothing) {
     shut_down_cleanly();
 }
 
+// A host whose Subscribe keeps no reference: the callback holds only the
+// module's, so the host's AddRef, Release, Release read 2, 1, 0, and
+// deinit still destroys it once. A host that releases at Unsubscribe what
+// it never added takes the count to 0 there. Messages reach the callback in
+// both, and deinit ends clean.
+TEST_F(ModuleEntry, CallbackSurvivesHostsThatCountItsReferencesWrongly) {
+    for (hostsim::SubscriptionMode mode : {hostsim::SubscriptionMode::Unreferenced,
+                                           hostsim::SubscriptionMode::OverReleasing}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        if (!module) module = std::make_unique<hostsim::Module>(host, hostsim::default_module_path());
+        host.set_subscription_mode(mode);
+        module->init();
+        P3D::ICallbackV400* cb = callback();
+        ASSERT_NE(cb, nullptr);
+        if (mode == hostsim::SubscriptionMode::Unreferenced) {
+            EXPECT_EQ(cb->AddRef(), 2u);
+            EXPECT_EQ(cb->Release(), 1u);
+            EXPECT_EQ(cb->Release(), 0u);
+        }
+        host.deliver_message(ids::kMessagePaused);
+        EXPECT_EQ(host.value("FSSimIsPaused"), 1.0);
+        host.deliver_message(ids::kMessageResumed);
+        EXPECT_EQ(host.value("FSSimIsPaused"), 0.0);
+        shut_down_cleanly();
+        EXPECT_EQ(host.subscriber_count(), 0u);
+    }
+}
+
+// hostsim itself: a release beyond the references held, and any call on an
+// object after its last reference has gone, are recorded as faults.
+TEST_F(ModuleEntry, HostsimRecordsCallsOnDeadObjectsAndOverReleases) {
+    void* raw = nullptr;
+    ASSERT_EQ(host.get_pdk(ids::kPdkRootPreferred, &raw), P3D::kOk);
+    auto* root = static_cast<P3D::IPdkRoot*>(raw);
+    EXPECT_EQ(root->Release(), 1u);  // the module's reference; the host's remains
+    EXPECT_TRUE(host.faults().empty());
+    EXPECT_EQ(root->Release(), 0u);  // the host's own: the object is dead
+    void* surface = nullptr;
+    root->QueryService(ids::kSurfaceService, ids::kSurfaceInterface, &surface);
+    root->Release();
+    std::vector<std::string> expected = {"Release on PdkRoot beyond the references held",
+                                         "QueryService on PdkRoot after its last reference was released",
+                                         "Release on PdkRoot after its last reference was released"};
+    EXPECT_EQ(host.faults(), expected);
+    if (surface) static_cast<P3D::IUnknown*>(surface)->Release();
+    host.clear_faults();
+}
+
 TEST_F(ModuleEntry, UnloadWithoutDeinitReleasesTheSurface) {
     {
 #if defined(__SANITIZE_ADDRESS__)

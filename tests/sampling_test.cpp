@@ -37,7 +37,10 @@ struct Position {
 // it (disconnect, kill, deinit) when it goes.
 struct Sampler {
     Sampler() : module(std::make_unique<hostsim::Module>(host, hostsim::default_module_path())) {}
-    ~Sampler() { close(); }
+    ~Sampler() {
+        close();
+        tp_test::expect_no_faults(host);
+    }
 
     void init() {
         module->init();

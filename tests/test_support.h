@@ -13,6 +13,13 @@
 
 namespace tp_test {
 
+// Every test ends with hostsim having seen no fault of the module's.
+inline void expect_no_faults(const hostsim::Host& host) {
+    std::string seen;
+    for (const std::string& fault : host.faults()) seen += fault + "; ";
+    EXPECT_EQ(seen, "");
+}
+
 // A host with the module loaded but not yet initialised, so a test can
 // set refusals first.
 class ModuleTest : public ::testing::Test {
@@ -20,6 +27,7 @@ protected:
     ModuleTest() : module(std::make_unique<hostsim::Module>(host, hostsim::default_module_path())) {}
     ~ModuleTest() override {
         if (module && module->initialised()) module->deinit();
+        expect_no_faults(host);
     }
 
     // Deinit, then unload, then the ledger must be back at zero.
