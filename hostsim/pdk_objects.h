@@ -40,8 +40,12 @@ public:
     uint32_t Release() override {
         host_.log({"Release", name_, 0, 0, std::this_thread::get_id()});
         if (!check_alive("Release")) return 0;
+        // The count drops before the ledger's locked update, so that whoever
+        // reads the ledger afterwards (a test about to destroy the host) is
+        // ordered after this thread's last touch of the object.
+        uint32_t left = drop_reference();
         if (!host_.ledger().release(name_)) host_.record_fault("Release on " + name_ + " beyond the references held");
-        return drop_reference();
+        return left;
     }
     // A reference handed out without a call on the object (the PDK root).
     void hand_out() {

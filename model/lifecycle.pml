@@ -5,7 +5,8 @@
  * reload of the same still-mapped instance).
  * Switches: GUARD_IN_WORKER (the worker raises workerRunning itself),
  * NO_DEINIT_WAIT (deinit neither asks nor waits), NO_MODULE_REF (the
- * thread holds no reference to its module). */
+ * thread holds no reference to its module), UNBOUNDED_WAIT (deinit waits
+ * for the worker without a bound), LIVENESS (the temporal claim). */
 
 #define NW 3                 /* worker threads over the whole run */
 #define kNoWorker 0
@@ -22,6 +23,7 @@ bool tableAlive[3], surfaceHeld[3], handleOpen[3], threadOpen[NW + 1], threadExi
 byte eventHandles; bool eventSignalled;  /* the one kernel object "QuitEvent" */
 byte moduleRefs; bool mapped;
 bool deinitReturned[3]; byte session;
+bool inDeinit;                /* the host's gauge thread is inside module_deinit */
 bool subscribed, deliveryBusy, callbackAlive;
 byte sampling;               /* workers between their first and last cycle step */
 byte nextWorker = 1;
@@ -212,18 +214,21 @@ inline stop_worker() {
         if :: quitEvent != 0 -> assert(handleOpen[quitEvent]); eventSignalled = true :: else -> skip fi;
         if
         :: threadExited[workerThread] -> reap_worker()
+#ifndef UNBOUNDED_WAIT
         :: atomic { lateWorker == workerThread && !threadExited[workerThread] ->     /* the bound runs out */
             leftPoints = points; leftEvent = quitEvent; leftSurface = surface;
             if
             :: owner == kSampling -> owner = kAbandoned; points = 0; quitEvent = 0; surface = 0
             :: else -> leftPoints = 0; leftEvent = 0; leftSurface = 0
             fi }
+#endif
         fi
     fi
 }
 
 /* module_deinit() */
 inline module_deinit() {
+    inDeinit = true;
 #ifndef NO_DEINIT_WAIT
     stop_worker();
 #endif
@@ -232,7 +237,8 @@ inline module_deinit() {
     if :: surface != 0 -> surfaceHeld[surface] = false; surface = 0 :: else -> skip fi;
     if :: quitEvent != 0 -> close_event(quitEvent); quitEvent = 0 :: else -> skip fi;
     if :: points != 0 -> tableAlive[points] = false; points = 0 :: else -> skip fi;
-    deinitReturned[session] = true
+    deinitReturned[session] = true;
+    inDeinit = false
 }
 
 /* module_init() */
@@ -243,9 +249,20 @@ inline module_init() {
     fi
 }
 
+/* The liveness run bounds the messages: a host that delivered them back to
+ * back forever would starve Unsubscribe, which weak fairness cannot rule
+ * out and no real host does. */
+#ifdef LIVENESS
+byte delivered;
+#define more_messages (delivered < 3)
+#define count_message delivered++
+#else
+#define more_messages true
+#define count_message skip
+#endif
 active proctype Pause() {
     do
-    :: atomic { subscribed && !deliveryBusy -> deliveryBusy = true };
+    :: atomic { subscribed && !deliveryBusy && more_messages -> deliveryBusy = true; count_message };
        assert(callbackAlive && mapped);                   /* HandleMessage */
        pauseFlag = 1 - pauseFlag;
        assert(!deinitReturned[session]);                  /* panel::set(FSSimIsPaused) */
@@ -283,3 +300,9 @@ end: (_nr_pr == 1) ->
     assert(!surfaceHeld[1] && !surfaceHeld[2] && !tableAlive[1] && !tableAlive[2]);
     assert(!handleOpen[1] && !handleOpen[2] && eventHandles == 0)
 }
+
+#ifdef LIVENESS
+/* Deinit returns, however late the worker's host calls return or whether
+ * they return at all: its one wait is bounded. */
+ltl deinit_returns { [] (inDeinit -> <> !inDeinit) }
+#endif
