@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
-#include <thread>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "hostsim/gauge_system.h"

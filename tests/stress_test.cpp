@@ -93,6 +93,7 @@ bool run_cycle(hostsim::Host& host, int cycle, int threadsBefore) {
     module.deinit();
     EXPECT_EQ(host.ledger().outstanding(), 0) << "cycle " << cycle << ": " << host.ledger().report();
     EXPECT_EQ(host.subscriber_count(), 0u) << "cycle " << cycle;
+    // The pause messenger's thread is the one beyond the count before.
     bool ended = eventually([&] { return tp_test::thread_count() <= threadsBefore + 1; });
     EXPECT_TRUE(ended) << "cycle " << cycle << ": the worker's thread did not end";
     return ended && host.ledger().outstanding() == 0 && host.subscriber_count() == 0;

@@ -59,7 +59,6 @@ bool run_cycle(P3D::ISurfaceService* surface, float& slot) {
     return true;
 }
 
-
 // What deinit left to this worker: the host's surface reference goes back
 // (a Release after deinit is allowed), the rest is freed and closed.
 void release_leftovers() {
