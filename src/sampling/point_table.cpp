@@ -69,15 +69,3 @@ void free_point_table() {
     free_table(load(g_module.points));
     store(g_module.points, static_cast<TerrainPoint*>(nullptr));
 }
-
-const PointIds* point_ids(const TerrainPoint* points) {
-    return points ? ids_after(const_cast<TerrainPoint*>(points), table_count(points)) : nullptr;
-}
-
-int64_t table_count(const TerrainPoint* points) { return points ? *count_slot(points) : 0; }
-
-int32_t usable_points(const TerrainPoint* points) {
-    int64_t stored = table_count(points);
-    int32_t wanted = load(g_module.pointCount);
-    return stored < wanted ? static_cast<int32_t>(stored) : wanted;
-}

@@ -5,6 +5,7 @@
 // whatever the module's point count says later.
 #pragma once
 
+#include "module/module_state.h"
 #include "sampling/named_var.h"
 
 struct TerrainPoint {
@@ -36,10 +37,20 @@ void free_point_table();
 // Frees a table that is no longer the module's (one left to a worker).
 void free_table(TerrainPoint* points);
 
-// The ids of the table's points, in point order; null without a table.
-const PointIds* point_ids(const TerrainPoint* points);
+// The readers are inline: the worker asks for the usable count before
+// every point, and a call per point is a measurable part of its cost.
 
 // The count stored in the table's block; 0 without a table.
-int64_t table_count(const TerrainPoint* points);
+inline int64_t table_count(const TerrainPoint* points) {
+    return points ? reinterpret_cast<const int64_t*>(points)[-1] : 0;
+}
 // Points that may be used now: the smaller of the two counts.
-int32_t usable_points(const TerrainPoint* points);
+inline int32_t usable_points(const TerrainPoint* points) {
+    int64_t stored = table_count(points);
+    int32_t wanted = load(g_module.pointCount);
+    return stored < wanted ? static_cast<int32_t>(stored) : wanted;
+}
+// The ids of the table's points, in point order; null without a table.
+inline const PointIds* point_ids(const TerrainPoint* points) {
+    return points ? reinterpret_cast<const PointIds*>(points + table_count(points)) : nullptr;
+}
