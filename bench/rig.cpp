@@ -91,19 +91,6 @@ std::vector<PointIds> Rig::point_ids(int count) const {
     return ids;
 }
 
-void sample_directly(hostsim::Host& host, const PanelCalls& panel, const std::vector<PointIds>& points) {
-    P3D::ISurfaceService* surface = &host.surface();
-    float slot = 0.0f;
-    for (const PointIds& point : points) {
-        P3D::GeoPosition position;
-        position.longitude = panel.getTyped(point.lon, hostsim::kUnitsRadians);
-        position.altitude = panel.getTyped(point.alt, hostsim::kUnitsFeet);
-        position.latitude = panel.getTyped(point.lat, hostsim::kUnitsRadians);
-        surface->QueryElevation(&slot, &position);
-        panel.setTyped(point.elevation, static_cast<double>(slot), hostsim::kUnitsFeet);
-    }
-}
-
 double worker_ns_per_point(Rig& rig, int points, int cyclesPerSpan, int spans) {
     uint64_t span = static_cast<uint64_t>(points) * static_cast<uint64_t>(cyclesPerSpan);
     rig.clock().arm(span, static_cast<size_t>(spans) + 1);
@@ -115,11 +102,13 @@ double worker_ns_per_point(Rig& rig, int points, int cyclesPerSpan, int spans) {
 
 double direct_ns_per_point(Rig& rig, const std::vector<PointIds>& points, int passesPerSpan, int spans) {
     PanelCalls panel(rig.host());
+    DirectTarget target{panel.getTyped, panel.setTyped, &rig.host().surface(), hostsim::kUnitsRadians,
+                        hostsim::kUnitsFeet};
     uint64_t span = points.size() * static_cast<uint64_t>(passesPerSpan);
     rig.clock().arm(span, static_cast<size_t>(spans) + 1);
     // One query more than the spans need, so the last mark is taken.
-    for (int pass = 0; pass < passesPerSpan * spans; ++pass) sample_directly(rig.host(), panel, points);
-    sample_directly(rig.host(), panel, {points.front()});
+    for (int pass = 0; pass < passesPerSpan * spans; ++pass) sample_directly(target, points.data(), points.size());
+    sample_directly(target, points.data(), 1);
     return median(rig.clock().intervals(static_cast<double>(span)));
 }
 

@@ -10,17 +10,10 @@
 #include "hostsim/gauge_system.h"
 #include "hostsim/host.h"
 #include "hostsim/module.h"
+#include "direct_calls.h"
 #include "measure.h"
 
 namespace bench {
-
-// The ids of one point's variables in the order the worker uses them.
-struct PointIds {
-    int32_t lon;
-    int32_t alt;
-    int32_t lat;
-    int32_t elevation;
-};
 
 // The host's panel-services entries, called as a module calls them.
 struct PanelCalls {
@@ -61,10 +54,6 @@ private:
     hostsim::Gauge vorn_;
     bool running_ = false;
 };
-
-// One worker cycle's point calls, made directly: three typed reads, the
-// elevation query and the typed write, for every point.
-void sample_directly(hostsim::Host& host, const PanelCalls& panel, const std::vector<PointIds>& points);
 
 // A running worker's CPU time per point (sampling must be on and the
 // interval 0): the median over `spans` spans of `cyclesPerSpan` cycles.
