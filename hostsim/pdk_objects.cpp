@@ -109,26 +109,33 @@ P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoP
     return P3D::kOk;
 }
 
+// References kept past the delivery leave the ledger with the object, so
+// that they are not taken for those of a later delivery: the fault stands
+// for them.
+MessageArgs::~MessageArgs() {
+    if (references() <= 1) return;
+    host_.record_fault("MessageArgs still referenced by the module after its delivery");
+    while (drop_reference() > 0) host_.ledger().release(name_);
+}
+
 P3D::Status MessageArgs::QueryInterface(const P3D::Guid&, void** object) {
-    ModuleCall call(host_, "QueryInterface", "MessageArgs");
+    ModuleCall call(host_, "QueryInterface", name_);
+    check_alive("QueryInterface");
     if (object) *object = nullptr;
     return P3D::kNoInterface;
 }
 
-uint32_t MessageArgs::AddRef() {
-    ModuleCall call(host_, "AddRef", "MessageArgs");
-    return 1;
-}
-
 uint32_t MessageArgs::GetCount() {
-    ModuleCall call(host_, "GetCount", "MessageArgs");
+    ModuleCall call(host_, "GetCount", name_);
+    check_alive("GetCount");
     return 1;
 }
 
 // The host writes its whole record, the fields after the first included,
 // as an MSVC-built host does through the result pointer.
 P3D::ValueRecord* MessageArgs::GetArg(P3D::ValueRecord* result, uint32_t index) {
-    ModuleCall call(host_, "GetArg", "MessageArgs");
+    ModuleCall call(host_, "GetArg", name_);
+    check_alive("GetArg");
     uint64_t value = index == 0 ? value_ : 0;
     std::memset(result, 0xA5, recordBytes_);
     std::memcpy(result, &value, sizeof value);

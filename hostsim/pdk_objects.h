@@ -119,19 +119,20 @@ public:
     P3D::Status QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) override;
 };
 
-// The argument object of one message delivery.
-class MessageArgs : public P3D::IMessageArgs {
+// The argument object of one message delivery. It lives for the delivery
+// only, so a reference the module still holds when the delivery ends is a
+// fault, as is a release of the host's own.
+class MessageArgs final : public HostObject<P3D::IMessageArgs> {
 public:
     MessageArgs(Host& host, uint64_t value, size_t recordBytes)
-        : host_(host), value_(value), recordBytes_(recordBytes) {}
+        : HostObject(host, "MessageArgs", ids::kIUnknown), value_(value), recordBytes_(recordBytes) {}
+    // The host lets the object go: the module must hold nothing of it.
+    ~MessageArgs();
     P3D::Status QueryInterface(const P3D::Guid&, void** object) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override { return 1; }
     uint32_t GetCount() override;
     P3D::ValueRecord* GetArg(P3D::ValueRecord* result, uint32_t index) override;
 
 private:
-    Host& host_;
     uint64_t value_;
     size_t recordBytes_;
 };

@@ -316,6 +316,29 @@ TEST_F(ModuleEntry, HostsimRecordsCallsOnDeadObjectsAndOverReleases) {
     host.clear_faults();
 }
 
+// hostsim itself: the argument object of a delivery counts its references
+// like every host object, so a module that released the host's own
+// reference, used the object after that, or kept one past the delivery,
+// is caught.
+TEST_F(ModuleEntry, HostsimCountsTheMessageArgumentsReferences) {
+    {
+        hostsim::MessageArgs kept(host, ids::kMessagePaused, hostsim::kDefaultMessageRecordBytes);
+        EXPECT_EQ(kept.AddRef(), 2u);
+    }
+    hostsim::MessageArgs args(host, ids::kMessagePaused, hostsim::kDefaultMessageRecordBytes);
+    EXPECT_EQ(args.AddRef(), 2u);
+    EXPECT_EQ(args.Release(), 1u);
+    EXPECT_EQ(args.Release(), 0u);
+    alignas(8) unsigned char record[64] = {};
+    args.GetArg(reinterpret_cast<P3D::ValueRecord*>(record), 0);
+    std::vector<std::string> expected = {"MessageArgs still referenced by the module after its delivery",
+                                         "Release on MessageArgs beyond the references held",
+                                         "GetArg on MessageArgs after its last reference was released"};
+    EXPECT_EQ(host.faults(), expected);
+    EXPECT_EQ(host.ledger().outstanding(), 0);
+    host.clear_faults();
+}
+
 // hostsim itself: a thread that called the host in a session may, once
 // deinit has returned, only release what it holds, and the session of a
 // reload does not make it one of its own; the host's thread that loaded
