@@ -1,6 +1,7 @@
 // The simulated host: named variables and units, the panel-services table a
 // module calls, the PDK objects behind it, a reference ledger on every host
-// object, a call log, and the refusals a real host may answer with.
+// object, the module sessions that tell a call made after deinit, a call
+// log, and the refusals a real host may answer with.
 //
 // One Host is active at a time: the panel-services table is a table of
 // plain C function pointers, and they find their host through it.
