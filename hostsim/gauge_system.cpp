@@ -29,7 +29,11 @@ Gauge::~Gauge() {
         if (element->kind == kElementText) reinterpret_cast<TextElement*>(element)->text = nullptr;
 }
 
+// The host's thread calls the gauge's code within the session open now:
+// send, update_texts and click enter the module first, and install, frame
+// and unload begin with a send.
 void Gauge::send(int32_t service, uint64_t extra) {
+    module_.host().enter_module();
     if (header_->callback) header_->callback(header_, service, extra);
 }
 
@@ -89,6 +93,7 @@ char* Gauge::buffer_for(TextElement& text) {
 }
 
 std::vector<TextView> Gauge::update_texts() {
+    module_.host().enter_module();
     std::vector<TextView> views;
     for (ElementBase* element : elements()) {
         if (element->kind != kElementText) continue;
@@ -101,6 +106,7 @@ std::vector<TextView> Gauge::update_texts() {
 }
 
 bool Gauge::click(int32_t x, int32_t y, uint32_t flags) {
+    module_.host().enter_module();
     // Areas nest: a begin opens an area inside the current one, an end
     // closes it; a child is live only while every open area holds the point.
     std::vector<bool> open;

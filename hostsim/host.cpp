@@ -14,6 +14,17 @@ namespace {
 
 std::atomic<Host*> g_active{nullptr};
 
+// Session numbers are never reused in a process; 0 is none.
+std::atomic<uint64_t> g_sessions{0};
+
+// The calling thread's module session, and how deep it is in calls into
+// the host (nonzero while the host serves one).
+struct ThreadSession {
+    uint64_t session = 0;
+    int depth = 0;
+};
+thread_local ThreadSession t_thread;
+
 Host& host() { return *Host::active(); }
 
 // The host's units; 0 for a name it does not know.
@@ -26,14 +37,38 @@ int32_t units_by_name(const char* name) {
 }
 
 // The panel-services entries, plain C functions as a host exports them.
-int32_t ps_register(const char* name) { return host().register_var(name); }
-int32_t ps_check(const char* name) { return host().check_var(name); }
-double ps_get(int32_t id) { return host().get(id); }
-double ps_get_typed(int32_t id, int32_t units) { return host().get_typed(id, units); }
-void ps_set(int32_t id, double value) { host().set(id, value); }
-void ps_set_typed(int32_t id, double value, int32_t units) { host().set_typed(id, value, units); }
-int32_t ps_units(const char* name) { return host().units_id(name); }
-int32_t ps_get_pdk(const P3D::Guid& iid, void** root) { return host().get_pdk(iid, root); }
+int32_t ps_register(const char* name) {
+    ModuleCall call(host(), "register", name);
+    return host().register_var(name);
+}
+int32_t ps_check(const char* name) {
+    ModuleCall call(host(), "check", name);
+    return host().check_var(name);
+}
+double ps_get(int32_t id) {
+    ModuleCall call(host(), "get", id);
+    return host().get(id);
+}
+double ps_get_typed(int32_t id, int32_t units) {
+    ModuleCall call(host(), "get_typed", id);
+    return host().get_typed(id, units);
+}
+void ps_set(int32_t id, double value) {
+    ModuleCall call(host(), "set", id);
+    host().set(id, value);
+}
+void ps_set_typed(int32_t id, double value, int32_t units) {
+    ModuleCall call(host(), "set_typed", id);
+    host().set_typed(id, value, units);
+}
+int32_t ps_units(const char* name) {
+    ModuleCall call(host(), "units", name);
+    return host().units_id(name);
+}
+int32_t ps_get_pdk(const P3D::Guid& iid, void** root) {
+    ModuleCall call(host(), "get_pdk", "the PDK root");
+    return host().get_pdk(iid, root);
+}
 
 // Element-list services: logged with the root element and the argument
 // passed through, answering a value that tells them apart.
@@ -43,10 +78,11 @@ constexpr const char* kElementListNames[] = {"element_list_query", "element_list
                                              "element_list_plot", "element_list_kill"};
 
 uint64_t log_element_list(uint32_t entry, ElementBase* root, uint64_t argument) {
+    const char* op = kElementListNames[entry - kElementListQuery];
     std::ostringstream name;
     name << static_cast<const void*>(root);
-    host().log({kElementListNames[entry - kElementListQuery], name.str(), static_cast<double>(argument), 0,
-                std::this_thread::get_id()});
+    ModuleCall call(host(), op, name.str());
+    host().log({op, name.str(), static_cast<double>(argument), 0, std::this_thread::get_id()});
     return 0x7000 + entry;
 }
 
@@ -64,6 +100,7 @@ uint64_t ps_element_list_generate(ElementBase* root, uint32_t phase) {
 // Every entry a module must not call reports itself.
 template <uint32_t Entry>
 uint64_t ps_trap() {
+    ModuleCall call(host(), "entry", std::to_string(Entry));
     host().record_trap(Entry);
     return 0;
 }
@@ -152,7 +189,8 @@ std::string Ledger::report() const {
 // --- Host ---
 
 Host::Host()
-    : root_(std::make_unique<PdkRoot>(*this)),
+    : sessionBase_(g_sessions.load()),
+      root_(std::make_unique<PdkRoot>(*this)),
       events_(std::make_unique<EventService>(*this)),
       surface_(std::make_unique<SurfaceService>(*this)),
       terrain_(relief_terrain()) {
@@ -179,6 +217,12 @@ const Host::Var* Host::find(int32_t id) const {
 int32_t Host::id_of(const std::string& name) const {
     auto it = ids_.find(name);
     return it == ids_.end() ? 0 : it->second;
+}
+
+std::string Host::var_name(int32_t id) const {
+    std::lock_guard<std::mutex> hold(varsLock_);
+    const Var* var = find(id);
+    return var ? var->name : "variable " + std::to_string(id);
 }
 
 int32_t Host::register_var(const char* name) {
@@ -306,6 +350,40 @@ void Host::clear_faults() {
     faults_.clear();
 }
 
+void Host::open_session() {
+    openSession_ = ++g_sessions;
+    enter_module();
+}
+
+void Host::close_session() {
+    openSession_ = 0;
+    enter_module();
+}
+
+void Host::enter_module() { t_thread.session = openSession_.load(); }
+
+// The one place that decides. A thread new to this host (or one the
+// harness saw between sessions) joins the session open now, if any.
+bool Host::admits_call() const {
+    uint64_t open = openSession_.load();
+    if (t_thread.session <= sessionBase_) t_thread.session = open;
+    return t_thread.session == open;
+}
+
+// --- ModuleCall ---
+
+ModuleCall::ModuleCall(Host& host, const char* op, const std::string& name) {
+    if (outermost_and_late(host)) host.record_fault(std::string(op) + " " + name + " after deinit");
+}
+
+ModuleCall::ModuleCall(Host& host, const char* op, int32_t var) {
+    if (outermost_and_late(host)) host.record_fault(std::string(op) + " " + host.var_name(var) + " after deinit");
+}
+
+ModuleCall::~ModuleCall() { --t_thread.depth; }
+
+bool ModuleCall::outermost_and_late(Host& host) { return t_thread.depth++ == 0 && !host.admits_call(); }
+
 int32_t Host::get_pdk(const P3D::Guid& iid, void** root) {
     log({"get_pdk", iid == ids::kPdkRootPreferred ? "preferred" : iid == ids::kPdkRootFallback ? "fallback" : "other",
          0, 0, std::this_thread::get_id()});
@@ -359,7 +437,7 @@ void Host::wait_while_hanging() {
 }
 
 void Host::deliver_message(uint64_t value) {
-    MessageArgs args(value, messageRecordBytes_.load());
+    MessageArgs args(*this, value, messageRecordBytes_.load());
     events_->deliver(&args);
 }
 

@@ -1,6 +1,7 @@
 // The simulated host: named variables and units, the panel-services table a
 // module calls, the PDK objects behind it, a reference ledger on every host
-// object, a call log, and the refusals a real host may answer with.
+// object, the module sessions that tell a call made after deinit, a call
+// log, and the refusals a real host may answer with.
 //
 // One Host is active at a time: the panel-services table is a table of
 // plain C function pointers, and they find their host through it.
@@ -28,6 +29,7 @@ class PdkRoot;
 class ServiceObject;
 class EventService;
 class SurfaceService;
+class Host;
 
 // Units the host knows; canonical storage is radians for angles and feet
 // for lengths, so a value set in feet reads back unchanged untyped.
@@ -70,6 +72,25 @@ struct Refusals {
     std::array<bool, ids::kServiceCount> services{};  // by field, 0 = the event service
     bool surface = false;
     bool subscription = false;  // the event service turns the pause callback away
+};
+
+// One call of the module's into the host, from its entry to its return;
+// every entry the module reaches (panel services and methods of host
+// objects, Release aside) opens one. A call that a thread makes after the
+// session it belongs to has closed is recorded as a fault (Host::admits_call
+// decides). Calls the host makes while serving one are part of it, so a
+// call in flight when deinit returns may complete. The variable form names
+// the variable only when there is a fault to report.
+class ModuleCall {
+public:
+    ModuleCall(Host& host, const char* op, const std::string& name);
+    ModuleCall(Host& host, const char* op, int32_t var);
+    ~ModuleCall();
+    ModuleCall(const ModuleCall&) = delete;
+    ModuleCall& operator=(const ModuleCall&) = delete;
+
+private:
+    static bool outermost_and_late(Host& host);
 };
 
 // Counts the references the module holds on each host object.
@@ -144,6 +165,20 @@ public:
     void set_subscription_mode(SubscriptionMode mode) { subscriptionMode_ = mode; }
     SubscriptionMode subscription_mode() const { return subscriptionMode_.load(); }
 
+    // --- module sessions ---
+    // A session runs from module init to the return of its deinit. A
+    // thread belongs to the session open when it first called the host;
+    // after that session has closed it may only finish the call it was in
+    // and release what it holds, even once a reload has opened another.
+    // The harness opens and closes sessions around init and deinit, and
+    // enters the module through enter_module on its own threads, which so
+    // join the session open then (none, between sessions).
+    void open_session();
+    void close_session();
+    void enter_module();
+    // Whether the calling thread may call the host now.
+    bool admits_call() const;
+
     // --- bookkeeping ---
     Ledger& ledger() { return ledger_; }
     // What the module did that a real host would not survive: each a short
@@ -168,6 +203,8 @@ private:
         double value;
     };
     const Var* find(int32_t id) const;
+    friend class ModuleCall;
+    std::string var_name(int32_t id) const;
     // Whether a call's record is wanted (kept in the log or seen by the
     // observer). The variable calls build it, name copy and all, only then,
     // so that with the log off they cost what the variable access costs.
@@ -190,6 +227,11 @@ private:
     mutable std::mutex trapLock_;
     std::vector<std::string> traps_;
     std::vector<std::string> faults_;  // under trapLock_
+
+    // Sessions are numbered across hosts, so that a thread's session from
+    // an earlier host (at or below sessionBase_) reads as none here.
+    const uint64_t sessionBase_;
+    std::atomic<uint64_t> openSession_{0};
 
     Ledger ledger_;
     Refusals refusals_;

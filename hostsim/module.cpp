@@ -107,12 +107,17 @@ void Module::remove_copy() {
 
 void Module::init() {
     importTable_->entries[0].table = const_cast<void**>(host_.panel_table());
+    host_.open_session();
     if (linkage_->init) linkage_->init();
     initialised_ = true;
 }
 
+// The session closes as deinit returns: from then on the module's threads
+// may only finish the call they are in and release what they hold.
 void Module::deinit() {
+    host_.enter_module();
     if (linkage_->deinit) linkage_->deinit();
+    host_.close_session();
     initialised_ = false;
 }
 

@@ -17,6 +17,7 @@ P3D::Status PdkRoot::QueryInterface(const P3D::Guid& iid, void** object) {
 }
 
 P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid, void** object) {
+    ModuleCall call(host_, "QueryService", name_);
     check_alive("QueryService");
     if (!object) return P3D::kFail;
     *object = nullptr;
@@ -37,6 +38,7 @@ P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid
 }
 
 P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
+    ModuleCall call(host_, "Subscribe", name_);
     check_alive("Subscribe");
     host_.log({"Subscribe", name_, 0, 0, self()});
     if (event != ids::kMessageEvent || !callback || host_.refusals().subscription) return P3D::kFail;
@@ -47,6 +49,7 @@ P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* 
 }
 
 P3D::Status EventService::Unsubscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
+    ModuleCall call(host_, "Unsubscribe", name_);
     check_alive("Unsubscribe");
     host_.log({"Unsubscribe", name_, 0, 0, self()});
     if (event != ids::kMessageEvent) return P3D::kFail;
@@ -58,8 +61,11 @@ P3D::Status EventService::Unsubscribe(const P3D::Guid& event, P3D::ICallbackV400
     return P3D::kOk;
 }
 
+// The delivering thread joins the session under the lock that Subscribe
+// and Unsubscribe take, so it sees the session of the subscribers it calls.
 void EventService::deliver(P3D::IMessageArgs* args) {
     std::lock_guard<std::recursive_mutex> hold(lock_);
+    host_.enter_module();
     for (P3D::ICallbackV400* callback : subscribers_) callback->HandleMessage(args);
 }
 
@@ -74,11 +80,13 @@ P3D::ICallbackV400* EventService::subscriber(size_t index) const {
 }
 
 P3D::Status SurfaceService::QuerySurfaceType(void*, const P3D::GeoPosition*) {
+    ModuleCall call(host_, "QuerySurfaceType", name_);
     host_.log({"QuerySurfaceType", name_, 0, 0, self()});
     return P3D::kNoInterface;
 }
 
 P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) {
+    ModuleCall call(host_, "QueryElevation", name_);
     check_alive("QueryElevation");
     switch (host_.surface_mode()) {
     case SurfaceMode::Failing:
@@ -101,14 +109,33 @@ P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoP
     return P3D::kOk;
 }
 
+// References kept past the delivery leave the ledger with the object, so
+// that they are not taken for those of a later delivery: the fault stands
+// for them.
+MessageArgs::~MessageArgs() {
+    if (references() <= 1) return;
+    host_.record_fault("MessageArgs still referenced by the module after its delivery");
+    while (drop_reference() > 0) host_.ledger().release(name_);
+}
+
 P3D::Status MessageArgs::QueryInterface(const P3D::Guid&, void** object) {
+    ModuleCall call(host_, "QueryInterface", name_);
+    check_alive("QueryInterface");
     if (object) *object = nullptr;
     return P3D::kNoInterface;
+}
+
+uint32_t MessageArgs::GetCount() {
+    ModuleCall call(host_, "GetCount", name_);
+    check_alive("GetCount");
+    return 1;
 }
 
 // The host writes its whole record, the fields after the first included,
 // as an MSVC-built host does through the result pointer.
 P3D::ValueRecord* MessageArgs::GetArg(P3D::ValueRecord* result, uint32_t index) {
+    ModuleCall call(host_, "GetArg", name_);
+    check_alive("GetArg");
     uint64_t value = index == 0 ? value_ : 0;
     std::memset(result, 0xA5, recordBytes_);
     std::memcpy(result, &value, sizeof value);

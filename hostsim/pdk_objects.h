@@ -22,6 +22,7 @@ public:
     HostObject(Host& host, std::string name, const P3D::Guid& iid) : host_(host), name_(std::move(name)), iid_(iid) {}
 
     P3D::Status QueryInterface(const P3D::Guid& iid, void** object) override {
+        ModuleCall call(host_, "QueryInterface", name_);
         check_alive("QueryInterface");
         host_.log({"QueryInterface", name_, 0, 0, std::this_thread::get_id()});
         if (!object) return P3D::kNoInterface;
@@ -32,11 +33,14 @@ public:
         return P3D::kOk;
     }
     uint32_t AddRef() override {
+        ModuleCall call(host_, "AddRef", name_);
         check_alive("AddRef");
         host_.log({"AddRef", name_, 0, 0, std::this_thread::get_id()});
         host_.ledger().add(name_);
         return static_cast<uint32_t>(references_.fetch_add(1) + 1);
     }
+    // Release is the one call allowed after deinit: a worker deinit gave
+    // up on gives back what it was handed.
     uint32_t Release() override {
         host_.log({"Release", name_, 0, 0, std::this_thread::get_id()});
         if (!check_alive("Release")) return 0;
@@ -115,14 +119,17 @@ public:
     P3D::Status QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) override;
 };
 
-// The argument object of one message delivery.
-class MessageArgs : public P3D::IMessageArgs {
+// The argument object of one message delivery. It lives for the delivery
+// only, so a reference the module still holds when the delivery ends is a
+// fault, as is a release of the host's own.
+class MessageArgs final : public HostObject<P3D::IMessageArgs> {
 public:
-    MessageArgs(uint64_t value, size_t recordBytes) : value_(value), recordBytes_(recordBytes) {}
+    MessageArgs(Host& host, uint64_t value, size_t recordBytes)
+        : HostObject(host, "MessageArgs", ids::kIUnknown), value_(value), recordBytes_(recordBytes) {}
+    // The host lets the object go: the module must hold nothing of it.
+    ~MessageArgs();
     P3D::Status QueryInterface(const P3D::Guid&, void** object) override;
-    uint32_t AddRef() override { return 1; }
-    uint32_t Release() override { return 1; }
-    uint32_t GetCount() override { return 1; }
+    uint32_t GetCount() override;
     P3D::ValueRecord* GetArg(P3D::ValueRecord* result, uint32_t index) override;
 
 private:

@@ -3,8 +3,8 @@
 // each in a full run (init, both gauges installed, frames, sampling, pause
 // messages, unload, deinit). Each row must end without a crash, within the
 // bounds (deinit gives a hung worker about 5 s), with every host reference
-// back and no thread left, and with the control variables telling the
-// truth. The matrix is printed as a table; faults that cannot be injected
+// back, no thread left and no fault in hostsim's record, and with the
+// control variables telling the truth. The matrix is printed as a table; faults that cannot be injected
 // in this build say so in it.
 #include <chrono>
 #include <cstdio>
@@ -58,7 +58,7 @@ struct Expect {
     bool hangs = false;        // the worker is stuck in the surface service
 };
 
-// What a row showed. Plain numbers, so a forked row can send it whole.
+// What a row showed. Plain data, so a forked row can send it whole.
 struct Observed {
     bool ran = false;
     bool injected = false;  // the fault was seen to take effect
@@ -73,6 +73,7 @@ struct Observed {
     int overReleases = -1;
     int threadsLeft = -1;
     int traps = -1;
+    char faults[512] = "not seen";  // hostsim's fault record, cut short to fit
 };
 
 // How the fault is brought about.
@@ -256,6 +257,7 @@ Observed run_session(const Fault& fault) {
     seen.overReleases = host.ledger().over_releases();
     seen.threadsLeft = tp_test::thread_count() - threadsBefore;
     seen.traps = static_cast<int>(host.traps().size());
+    std::snprintf(seen.faults, sizeof seen.faults, "%s", tp_test::fault_report(host).c_str());
     seen.ran = true;
     return seen;
 }
@@ -322,6 +324,7 @@ std::string check_row(const Fault& fault, const Observed& seen) {
     require(seen.refsAfterUnload == 0 && seen.overReleases == 0, "reference ledger");
     require(seen.threadsLeft <= 0, "threads left");
     require(seen.traps == 0, "trapped entries");
+    if (seen.faults[0]) wrong.push_back(std::string("hostsim faults: ") + seen.faults);
     std::string joined;
     for (const std::string& what : wrong) joined += (joined.empty() ? "" : ", ") + what;
     return joined;

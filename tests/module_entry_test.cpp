@@ -3,7 +3,9 @@
 // reference ledger afterwards, the control variables, and the pause
 // callback as the host's event service sees it.
 #include <algorithm>
+#include <future>
 #include <optional>
+#include <thread>
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -312,6 +314,65 @@ TEST_F(ModuleEntry, HostsimRecordsCallsOnDeadObjectsAndOverReleases) {
     EXPECT_EQ(host.faults(), expected);
     if (surface) static_cast<P3D::IUnknown*>(surface)->Release();
     host.clear_faults();
+}
+
+// hostsim itself: the argument object of a delivery counts its references
+// like every host object, so a module that released the host's own
+// reference, used the object after that, or kept one past the delivery,
+// is caught.
+TEST_F(ModuleEntry, HostsimCountsTheMessageArgumentsReferences) {
+    {
+        hostsim::MessageArgs kept(host, ids::kMessagePaused, hostsim::kDefaultMessageRecordBytes);
+        EXPECT_EQ(kept.AddRef(), 2u);
+    }
+    hostsim::MessageArgs args(host, ids::kMessagePaused, hostsim::kDefaultMessageRecordBytes);
+    EXPECT_EQ(args.AddRef(), 2u);
+    EXPECT_EQ(args.Release(), 1u);
+    EXPECT_EQ(args.Release(), 0u);
+    alignas(8) unsigned char record[64] = {};
+    args.GetArg(reinterpret_cast<P3D::ValueRecord*>(record), 0);
+    std::vector<std::string> expected = {"MessageArgs still referenced by the module after its delivery",
+                                         "Release on MessageArgs beyond the references held",
+                                         "GetArg on MessageArgs after its last reference was released"};
+    EXPECT_EQ(host.faults(), expected);
+    EXPECT_EQ(host.ledger().outstanding(), 0);
+    host.clear_faults();
+}
+
+// hostsim itself: a thread that called the host in a session may, once
+// deinit has returned, only release what it holds, and the session of a
+// reload does not make it one of its own; the host's thread that loaded
+// the module again calls the host freely.
+TEST_F(ModuleEntry, HostsimRecordsHostCallsAfterDeinitButNotReleases) {
+    auto get = reinterpret_cast<double (*)(int32_t)>(host.panel_table()[kGetNamedVar]);
+    module->init();
+    const int32_t active = host.check_var("WZ_Active");
+    P3D::IUnknown* service = host.service(2);
+    std::promise<void> inSession, deinitReturned, lateCallMade, reloaded;
+    std::thread sessionThread([&, afterDeinit = deinitReturned.get_future(), afterReload = reloaded.get_future()] {
+        get(active);
+        service->AddRef();
+        inSession.set_value();
+        afterDeinit.wait();
+        get(active);
+        lateCallMade.set_value();
+        afterReload.wait();
+        get(active);
+        service->Release();
+    });
+    inSession.get_future().wait();
+    EXPECT_TRUE(host.faults().empty());
+    module->deinit();
+    deinitReturned.set_value();
+    lateCallMade.get_future().wait();
+    module = std::make_unique<hostsim::Module>(host, hostsim::default_module_path());
+    module->init();
+    reloaded.set_value();
+    sessionThread.join();
+    get(active);
+    EXPECT_EQ(host.faults(), (std::vector<std::string>{"get WZ_Active after deinit", "get WZ_Active after deinit"}));
+    host.clear_faults();
+    shut_down_cleanly();
 }
 
 TEST_F(ModuleEntry, UnloadWithoutDeinitReleasesTheSurface) {

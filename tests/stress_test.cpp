@@ -1,9 +1,11 @@
 // Stress: the whole life of the module over and over on one host — load,
 // init, install the sampler gauge, sample with the interval at 0,
 // disconnect, deinit, unload — while a third thread keeps delivering pause
-// and resume messages. Every cycle must give every reference back; at the
-// end no thread may be left and the heap must be where it was after the
-// first cycles, apart from what the system's loader keeps of each load.
+// and resume messages. Every cycle must give every reference back and end
+// with no fault in hostsim's record (messages keep coming between
+// sessions, and after deinit no thread of the module may call the host);
+// at the end no thread may be left and the heap must be where it was after
+// the first cycles, apart from what the system's loader keeps of each load.
 // TP_STRESS_CYCLES sets the number of cycles (valgrind runs a few dozen).
 #include <atomic>
 #include <cstdlib>
@@ -96,7 +98,9 @@ bool run_cycle(hostsim::Host& host, int cycle, int threadsBefore) {
     // The pause messenger's thread is the one beyond the count before.
     bool ended = eventually([&] { return tp_test::thread_count() <= threadsBefore + 1; });
     EXPECT_TRUE(ended) << "cycle " << cycle << ": the worker's thread did not end";
-    return ended && host.ledger().outstanding() == 0 && host.subscriber_count() == 0;
+    std::string faults = tp_test::fault_report(host);
+    EXPECT_EQ(faults, "") << "cycle " << cycle;
+    return ended && faults.empty() && host.ledger().outstanding() == 0 && host.subscriber_count() == 0;
 }
 
 TEST(Stress, LoadSampleUnloadCyclesLeaveNothingBehind) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "hostsim/gauge_system.h"
 #include "hostsim/host.h"
@@ -13,12 +14,15 @@
 
 namespace tp_test {
 
-// Every test ends with hostsim having seen no fault of the module's.
-inline void expect_no_faults(const hostsim::Host& host) {
+// The faults hostsim has seen of the module's, "" for none.
+inline std::string fault_report(const hostsim::Host& host) {
     std::string seen;
     for (const std::string& fault : host.faults()) seen += fault + "; ";
-    EXPECT_EQ(seen, "");
+    return seen;
 }
+
+// Every test ends with hostsim having seen no fault of the module's.
+inline void expect_no_faults(const hostsim::Host& host) { EXPECT_EQ(fault_report(host), ""); }
 
 // A host with the module loaded but not yet initialised, so a test can
 // set refusals first.

@@ -110,6 +110,7 @@ DisplayPicture capture_display(const hostsim::Module& module, hostsim::Gauge& di
 std::string host_problems(hostsim::Host& host) {
     std::string problems = host.ledger().report();
     for (const std::string& trap : host.traps()) problems += "the module called the forbidden " + trap + "; ";
+    for (const std::string& fault : host.faults()) problems += fault + "; ";
     return problems;
 }
 

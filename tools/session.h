@@ -50,7 +50,7 @@ struct RunResult {
     uint64_t samplesChecked = 0, samplesOff = 0;
     uint64_t samplesOutside = 0;  // taken where the terrain model has no data
     double largestDifferenceFt = 0;
-    std::string hostProblems;  // references kept or over-released, forbidden calls; "" when none
+    std::string hostProblems;  // references kept or over-released, forbidden calls, faults; "" when none
     std::vector<std::string> warnings;
     std::vector<std::string> outputErrors;  // outputs that could not be written
 };
