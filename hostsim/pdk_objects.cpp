@@ -17,8 +17,7 @@ P3D::Status PdkRoot::QueryInterface(const P3D::Guid& iid, void** object) {
 }
 
 P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid, void** object) {
-    ModuleCall call(host_, "QueryService", name_);
-    check_alive("QueryService");
+    ModuleCall call = enter("QueryService");
     if (!object) return P3D::kFail;
     *object = nullptr;
     const Refusals& refused = host_.refusals();
@@ -38,8 +37,7 @@ P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid
 }
 
 P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
-    ModuleCall call(host_, "Subscribe", name_);
-    check_alive("Subscribe");
+    ModuleCall call = enter("Subscribe");
     host_.log({"Subscribe", name_, 0, 0, self()});
     if (event != ids::kMessageEvent || !callback || host_.refusals().subscription) return P3D::kFail;
     if (host_.subscription_mode() == SubscriptionMode::Counted) callback->AddRef();
@@ -49,8 +47,7 @@ P3D::Status EventService::Subscribe(const P3D::Guid& event, P3D::ICallbackV400* 
 }
 
 P3D::Status EventService::Unsubscribe(const P3D::Guid& event, P3D::ICallbackV400* callback) {
-    ModuleCall call(host_, "Unsubscribe", name_);
-    check_alive("Unsubscribe");
+    ModuleCall call = enter("Unsubscribe");
     host_.log({"Unsubscribe", name_, 0, 0, self()});
     if (event != ids::kMessageEvent) return P3D::kFail;
     std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -80,14 +77,13 @@ P3D::ICallbackV400* EventService::subscriber(size_t index) const {
 }
 
 P3D::Status SurfaceService::QuerySurfaceType(void*, const P3D::GeoPosition*) {
-    ModuleCall call(host_, "QuerySurfaceType", name_);
+    ModuleCall call = enter("QuerySurfaceType");
     host_.log({"QuerySurfaceType", name_, 0, 0, self()});
     return P3D::kNoInterface;
 }
 
 P3D::Status SurfaceService::QueryElevation(float* elevationFeet, const P3D::GeoPosition* position) {
-    ModuleCall call(host_, "QueryElevation", name_);
-    check_alive("QueryElevation");
+    ModuleCall call = enter("QueryElevation");
     switch (host_.surface_mode()) {
     case SurfaceMode::Failing:
         // A real service may leave anything in the slot when it fails.
@@ -119,23 +115,20 @@ MessageArgs::~MessageArgs() {
 }
 
 P3D::Status MessageArgs::QueryInterface(const P3D::Guid&, void** object) {
-    ModuleCall call(host_, "QueryInterface", name_);
-    check_alive("QueryInterface");
+    ModuleCall call = enter("QueryInterface");
     if (object) *object = nullptr;
     return P3D::kNoInterface;
 }
 
 uint32_t MessageArgs::GetCount() {
-    ModuleCall call(host_, "GetCount", name_);
-    check_alive("GetCount");
+    ModuleCall call = enter("GetCount");
     return 1;
 }
 
 // The host writes its whole record, the fields after the first included,
 // as an MSVC-built host does through the result pointer.
 P3D::ValueRecord* MessageArgs::GetArg(P3D::ValueRecord* result, uint32_t index) {
-    ModuleCall call(host_, "GetArg", name_);
-    check_alive("GetArg");
+    ModuleCall call = enter("GetArg");
     uint64_t value = index == 0 ? value_ : 0;
     std::memset(result, 0xA5, recordBytes_);
     std::memcpy(result, &value, sizeof value);

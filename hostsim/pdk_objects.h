@@ -22,8 +22,7 @@ public:
     HostObject(Host& host, std::string name, const P3D::Guid& iid) : host_(host), name_(std::move(name)), iid_(iid) {}
 
     P3D::Status QueryInterface(const P3D::Guid& iid, void** object) override {
-        ModuleCall call(host_, "QueryInterface", name_);
-        check_alive("QueryInterface");
+        ModuleCall call = enter("QueryInterface");
         host_.log({"QueryInterface", name_, 0, 0, std::this_thread::get_id()});
         if (!object) return P3D::kNoInterface;
         *object = nullptr;
@@ -33,8 +32,7 @@ public:
         return P3D::kOk;
     }
     uint32_t AddRef() override {
-        ModuleCall call(host_, "AddRef", name_);
-        check_alive("AddRef");
+        ModuleCall call = enter("AddRef");
         host_.log({"AddRef", name_, 0, 0, std::this_thread::get_id()});
         host_.ledger().add(name_);
         return static_cast<uint32_t>(references_.fetch_add(1) + 1);
@@ -61,6 +59,12 @@ public:
     const std::string& name() const { return name_; }
 
 protected:
+    // Every method but Release opens its call here: a call after deinit and
+    // a call on a dead object are each a fault.
+    ModuleCall enter(const char* op) {
+        check_alive(op);
+        return ModuleCall(host_, op, name_);
+    }
     // Records a call on an object whose last reference has gone.
     bool check_alive(const char* op) {
         if (references_.load() > 0) return true;

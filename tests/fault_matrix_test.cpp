@@ -4,8 +4,8 @@
 // messages, unload, deinit). Each row must end without a crash, within the
 // bounds (deinit gives a hung worker about 5 s), with every host reference
 // back, no thread left and no fault in hostsim's record, and with the
-// control variables telling the truth. The matrix is printed as a table; faults that cannot be injected
-// in this build say so in it.
+// control variables telling the truth. The matrix is printed as a table;
+// faults that cannot be injected in this build say so in it.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
