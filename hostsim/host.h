@@ -1,7 +1,7 @@
 // The simulated host: named variables and units, the panel-services table a
 // module calls, the PDK objects behind it, a reference ledger on every host
 // object, the module sessions that tell a call made after deinit, a call
-// log, and the refusals a real host may answer with.
+// log, and the refusals and late answers a real host may give.
 //
 // One Host is active at a time: the panel-services table is a table of
 // plain C function pointers, and they find their host through it.
@@ -161,7 +161,8 @@ public:
     int surface_delay_ms() const { return surfaceDelayMs_.load(); }
     // The module's reads of every variable whose name begins with prefix
     // answer in this mode, which replaces the one set before for that
-    // prefix. A read answers with the variable's value as it returns.
+    // prefix. A read answers with the variable's value as it returns; a
+    // hanging one waits for release_hang, also once the mode is changed.
     void set_read_mode(const std::string& prefix, ReadMode mode, int slowMs = 0);
     // Holds a module read for the mode set for its variable, if any.
     void delay_read(int32_t id);

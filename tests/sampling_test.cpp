@@ -612,54 +612,70 @@ TEST(Sampling, AReloadOfTheSameInstanceStartsAFreshSession) {
     s.close_cleanly();
 }
 
-// A worker stuck in its read of the interval outlasts deinit's wait; the
+// A worker stuck in one of its panel reads outlasts deinit's wait; the
 // host unloads the module and loads it again (the worker's own reference
 // keeps the instance mapped), and the new session attaches its records
 // before the old read returns. Returning, the old worker must keep its
-// value out of the new session's record, which shows what the new session
+// value out of the new session's records, which show what the new session
 // read, and leave without another host call but its release of the
 // surface service. The new session then samples as usual.
-TEST(Sampling, AWorkerGivenUpInItsIntervalReadKeepsOutOfTheNextSession) {
-    ModuleFile file("interval-read");
-    Sampler s;
-    s.module = file.load(s.host);
-    const LinkageRecord* firstInstance = &s.module->linkage();
-    s.install("3");
-    s.host.set_read_mode("WZ_UpdateInterval", hostsim::ReadMode::Hanging);
-    s.update();
-    ASSERT_TRUE(eventually([&] { return s.host.hanging_calls() == 1; }));
-    s.vorn->unload();
-    s.vorn.reset();
-    s.module->deinit();
-    EXPECT_NE(s.host.ledger().report().find("SurfaceService holds 1"), std::string::npos);
-    size_t afterDeinit = s.host.calls().size();
-    s.module.reset();
-
-    s.host.set_read_mode("WZ_UpdateInterval", hostsim::ReadMode::Normal);
-    s.host.set_value("WZ_UpdateInterval", 40.0);
-    s.module = file.load(s.host);
-    ASSERT_EQ(&s.module->linkage(), firstInstance);
-    s.module->init();
-    ASSERT_EQ(tp_test::record_values(*s.module, "WZ_UpdateInterval"), std::vector<double>{40.0});
-    s.host.set_value("WZ_UpdateInterval", 777.0);
-    s.host.release_hang();
-    ASSERT_TRUE(s.workers_gone());
-    EXPECT_EQ(tp_test::record_values(*s.module, "WZ_UpdateInterval"), std::vector<double>{40.0});
-    std::vector<std::string> late;
-    std::vector<Call> calls = s.host.calls();
-    for (size_t i = afterDeinit; i < calls.size(); ++i)
-        if (calls[i].thread != s.self) late.push_back(calls[i].op + " " + calls[i].name);
-    EXPECT_EQ(late, (std::vector<std::string>{"get WZ_UpdateInterval", "Release SurfaceService"}));
-    tp_test::expect_no_faults(s.host);
-
-    s.load_gauge("3");
-    s.vorn->install();
-    for (int k = 0; k < 3; ++k) s.place(k, {47.0 + k, 11.0, 0.0});
-    EXPECT_TRUE(eventually([&] {
+TEST(Sampling, AWorkerGivenUpInAPanelReadKeepsOutOfTheNextSession) {
+    struct HungRead {
+        const char* variable;
+        const char* op;
+        bool controlRecord;  // the module keeps what it reads in a record of ModuleState
+    };
+    const HungRead reads[] = {
+        {"WZ_UpdateInterval", "get", true},
+        {"WZ_Active", "get", true},
+        {"WZPointAlt_1", "get_typed", false},
+    };
+    for (const HungRead& read : reads) {
+        SCOPED_TRACE(read.variable);
+        ModuleFile file("hung-read");
+        Sampler s;
+        s.module = file.load(s.host);
+        const LinkageRecord* firstInstance = &s.module->linkage();
+        s.install("3");
         s.update();
-        return s.host.value("WZPointElevation_2") == s.ground(2);
-    }));
-    s.close_cleanly();
+        ASSERT_TRUE(s.await_cycles(1));  // the table, whose build reads every point, is there
+        s.host.set_read_mode(read.variable, hostsim::ReadMode::Hanging);
+        ASSERT_TRUE(eventually([&] { return s.host.hanging_calls() == 1; }));
+        s.vorn->unload();
+        s.vorn.reset();
+        s.module->deinit();
+        EXPECT_NE(s.host.ledger().report().find("SurfaceService holds 1"), std::string::npos);
+        size_t afterDeinit = s.host.calls().size();
+        s.module.reset();
+
+        s.host.set_read_mode(read.variable, hostsim::ReadMode::Normal);
+        s.host.set_value(read.variable, 40.0);
+        s.module = file.load(s.host);
+        ASSERT_EQ(&s.module->linkage(), firstInstance);
+        s.module->init();
+        std::vector<double> attached = tp_test::record_values(*s.module, read.variable);
+        EXPECT_EQ(attached, read.controlRecord ? std::vector<double>{40.0} : std::vector<double>{});
+        s.host.set_value(read.variable, 777.0);
+        s.host.release_hang();
+        ASSERT_TRUE(s.workers_gone());
+        EXPECT_EQ(tp_test::record_values(*s.module, read.variable), attached);
+        std::vector<std::string> late;
+        std::vector<Call> calls = s.host.calls();
+        for (size_t i = afterDeinit; i < calls.size(); ++i)
+            if (calls[i].thread != s.self) late.push_back(calls[i].op + " " + calls[i].name);
+        EXPECT_EQ(late, (std::vector<std::string>{read.op + std::string(" ") + read.variable, "Release SurfaceService"}));
+        tp_test::expect_no_faults(s.host);
+
+        s.host.set_value("WZ_Active", 1.0);
+        s.load_gauge("3");
+        s.vorn->install();
+        for (int k = 0; k < 3; ++k) s.place(k, {47.0 + k, 11.0, 0.0});
+        EXPECT_TRUE(eventually([&] {
+            s.update();
+            return s.host.value("WZPointElevation_2") == s.ground(2);
+        }));
+        s.close_cleanly();
+    }
 }
 
 // A later initialise may raise the count past the table: the table stays,
