@@ -1,6 +1,8 @@
 // The simulated host's state and its panel-services table.
 #include "hostsim/host.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -47,10 +49,12 @@ int32_t ps_check(const char* name) {
 }
 double ps_get(int32_t id) {
     ModuleCall call(host(), "get", id);
+    host().delay_read(id);
     return host().get(id);
 }
 double ps_get_typed(int32_t id, int32_t units) {
     ModuleCall call(host(), "get_typed", id);
+    host().delay_read(id);
     return host().get_typed(id, units);
 }
 void ps_set(int32_t id, double value) {
@@ -423,6 +427,31 @@ void Host::set_surface_mode(SurfaceMode mode, int slowMs) {
     surfaceMode_ = mode;
 }
 
+void Host::set_read_mode(const std::string& prefix, ReadMode mode, int slowMs) {
+    {
+        std::lock_guard<std::mutex> hold(hangLock_);
+        if (mode == ReadMode::Hanging) hangOpen_ = false;
+    }
+    std::lock_guard<std::mutex> hold(readRulesLock_);
+    auto same = [&](const ReadRule& rule) { return rule.prefix == prefix; };
+    readRules_.erase(std::remove_if(readRules_.begin(), readRules_.end(), same), readRules_.end());
+    if (mode != ReadMode::Normal) readRules_.push_back({prefix, mode, slowMs});
+    readRulesSet_ = !readRules_.empty();
+}
+
+void Host::delay_read(int32_t id) {
+    if (!readRulesSet_.load(std::memory_order_relaxed)) return;
+    std::string name = var_name(id);
+    ReadRule rule{"", ReadMode::Normal, 0};
+    {
+        std::lock_guard<std::mutex> hold(readRulesLock_);
+        for (const ReadRule& candidate : readRules_)
+            if (name.rfind(candidate.prefix, 0) == 0) rule = candidate;
+    }
+    if (rule.mode == ReadMode::Slow) std::this_thread::sleep_for(std::chrono::milliseconds(rule.slowMs));
+    if (rule.mode == ReadMode::Hanging) wait_while_hanging();
+}
+
 void Host::release_hang() {
     {
         std::lock_guard<std::mutex> hold(hangLock_);
@@ -433,7 +462,14 @@ void Host::release_hang() {
 
 void Host::wait_while_hanging() {
     std::unique_lock<std::mutex> hold(hangLock_);
+    ++hanging_;
     hangReleased_.wait(hold, [this] { return hangOpen_; });
+    --hanging_;
+}
+
+int Host::hanging_calls() const {
+    std::lock_guard<std::mutex> hold(hangLock_);
+    return hanging_;
 }
 
 void Host::deliver_message(uint64_t value) {

@@ -1,7 +1,7 @@
 // The simulated host: named variables and units, the panel-services table a
 // module calls, the PDK objects behind it, a reference ledger on every host
 // object, the module sessions that tell a call made after deinit, a call
-// log, and the refusals a real host may answer with.
+// log, and the refusals and late answers a real host may give.
 //
 // One Host is active at a time: the panel-services table is a table of
 // plain C function pointers, and they find their host through it.
@@ -59,6 +59,10 @@ constexpr size_t kDefaultMessageRecordBytes = 48;
 // How the surface service answers QueryElevation.
 enum class SurfaceMode { Normal, Failing, Slow, Hanging };
 
+// How the host answers a module's read of a named variable (get and get
+// in units): at once, after a delay, or only once release_hang is called.
+enum class ReadMode { Normal, Slow, Hanging };
+
 // How the event service holds a subscribed callback: Counted adds a
 // reference at Subscribe and releases it at Unsubscribe; OverReleasing
 // releases at Unsubscribe a reference it never added; Unreferenced keeps
@@ -72,6 +76,9 @@ struct Refusals {
     std::array<bool, ids::kServiceCount> services{};  // by field, 0 = the event service
     bool surface = false;
     bool subscription = false;  // the event service turns the pause callback away
+    // The root's QueryService throws for these fields (by field, as above)
+    // instead of answering: a host may let a failure out as an exception.
+    std::array<bool, ids::kServiceCount> throwingServices{};
 };
 
 // One call of the module's into the host, from its entry to its return;
@@ -152,9 +159,18 @@ public:
     void set_surface_mode(SurfaceMode mode, int slowMs = 0);
     SurfaceMode surface_mode() const { return surfaceMode_.load(); }
     int surface_delay_ms() const { return surfaceDelayMs_.load(); }
-    // Lets every hanging QueryElevation return.
+    // The module's reads of every variable whose name begins with prefix
+    // answer in this mode, which replaces the one set before for that
+    // prefix. A read answers with the variable's value as it returns; a
+    // hanging one waits for release_hang, also once the mode is changed.
+    void set_read_mode(const std::string& prefix, ReadMode mode, int slowMs = 0);
+    // Holds a module read for the mode set for its variable, if any.
+    void delay_read(int32_t id);
+    // Lets every hanging QueryElevation and read return.
     void release_hang();
     void wait_while_hanging();
+    // Calls waiting in wait_while_hanging now.
+    int hanging_calls() const;
 
     // Delivers the message event to its subscribers on the calling thread.
     void deliver_message(uint64_t value);
@@ -246,9 +262,19 @@ private:
     std::atomic<SubscriptionMode> subscriptionMode_{SubscriptionMode::Counted};
     std::atomic<SurfaceMode> surfaceMode_{SurfaceMode::Normal};
     std::atomic<int> surfaceDelayMs_{0};
-    std::mutex hangLock_;
+    struct ReadRule {
+        std::string prefix;
+        ReadMode mode;
+        int slowMs;
+    };
+    mutable std::mutex readRulesLock_;
+    std::vector<ReadRule> readRules_;
+    std::atomic<bool> readRulesSet_{false};  // lets reads skip the look-up while there are none
+
+    mutable std::mutex hangLock_;
     std::condition_variable hangReleased_;
     bool hangOpen_ = false;
+    int hanging_ = 0;  // under hangLock_
 };
 
 }  // namespace hostsim

@@ -67,7 +67,7 @@ std::string private_copy(const std::string& path) {
 
 }  // namespace
 
-Module::Module(Host& host, const std::string& path, LoadMode mode) : host_(host) {
+Module::Module(Host& host, const std::string& path, LoadMode mode) : host_(host), path_(path) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) throw LoadError("no module file at " + path);
     if (mode == LoadMode::PrivateCopy) copy_ = private_copy(path);
@@ -149,6 +149,14 @@ std::string Module::bitmap(uint32_t resourceId) const {
     return content.size() > kFileHeader ? content.substr(kFileHeader) : std::string();
 #endif
 }
+
+ModuleHold::ModuleHold(const Module& module) {
+    std::string reason;
+    handle_ = open_library(module.loaded_path(), reason);
+    if (!handle_) throw LoadError(module.loaded_path() + " could not be loaded again: " + reason);
+}
+
+ModuleHold::~ModuleHold() { close_library(handle_); }
 
 std::string program_directory() {
 #if defined(_WIN32)

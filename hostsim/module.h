@@ -47,16 +47,35 @@ public:
     // information header, any colour table and the rows); empty if none.
     std::string bitmap(uint32_t resourceId) const;
     void* native_handle() const { return handle_; }
+    // The file the system loaded: the private copy, or the file itself.
+    const std::string& loaded_path() const { return copy_.empty() ? path_ : copy_; }
 
 private:
     void remove_copy();
 
     Host& host_;
+    std::string path_;
     std::string copy_;  // the private copy; empty when the file itself is loaded
     void* handle_ = nullptr;
     LinkageRecord* linkage_ = nullptr;
     ImportTableRecord* importTable_ = nullptr;
     bool initialised_ = false;
+};
+
+// A further handle on a loaded module, as a host that keeps its add-on
+// modules loaded across an aircraft change holds one. While it lives the
+// instance stays mapped, so that a Module of the same file (LoadMode::
+// SameFile) unloaded and loaded again gets that instance back, globals as
+// the last session left them, with no worker of the module's involved.
+class ModuleHold {
+public:
+    explicit ModuleHold(const Module& module);
+    ~ModuleHold();
+    ModuleHold(const ModuleHold&) = delete;
+    ModuleHold& operator=(const ModuleHold&) = delete;
+
+private:
+    void* handle_;
 };
 
 // The module built beside the running program (terrain_probe.dll or .so).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <stdexcept>
 
 namespace hostsim {
 
@@ -29,6 +30,8 @@ P3D::Status PdkRoot::QueryService(const P3D::Guid& service, const P3D::Guid& iid
     for (int field = 0; field < ids::kServiceCount; ++field) {
         if (service != ids::kServices[field].service) continue;
         host_.log({"QueryService", "Service" + std::to_string(field + 1), 0, 0, self()});
+        if (refused.throwingServices[static_cast<size_t>(field)])
+            throw std::runtime_error("QueryService of Service" + std::to_string(field + 1) + " threw");
         if (refused.services[static_cast<size_t>(field)] || iid != ids::kServices[field].iid) return P3D::kNoInterface;
         return host_.service(field)->QueryInterface(iid, object);
     }

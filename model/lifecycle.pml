@@ -6,7 +6,9 @@
  * Switches: GUARD_IN_WORKER (the worker raises workerRunning itself),
  * NO_DEINIT_WAIT (deinit neither asks nor waits), NO_MODULE_REF (the
  * thread holds no reference to its module), UNBOUNDED_WAIT (deinit waits
- * for the worker without a bound), LIVENESS (the temporal claim). */
+ * for the worker without a bound), RESET_WORKER_GUARD (init resets the
+ * worker's fields even while a worker that deinit gave up on still runs),
+ * LIVENESS (the temporal claim). */
 
 #define NW 3                 /* worker threads over the whole run */
 #define kNoWorker 0
@@ -99,7 +101,8 @@ proctype Worker(byte me; byte mySession) {
 cycle:
     atomic { if :: stopArmed -> cyclesAfterStop++; assert(cyclesAfterStop <= 1) :: else -> skip fi }   /* property 5 */
     host_call(me, mySession, late);                       /* run_cycle: read_control(WZ_Active) */
-    if :: stopRequested -> goto done :: else -> skip fi;  /* run_cycle: stop_requested() */
+    if :: stopRequested -> goto done :: else -> skip fi;  /* read_control: stop_requested() */
+    assert(!deinitReturned[mySession]);                   /* property 7: the value lands in its own session's record */
     if
     :: pauseFlag == 0 ->
         table = points;                                   /* run_cycle: load(points) */
@@ -119,7 +122,8 @@ cycle:
     :: else -> skip
     fi;
     host_call(me, mySession, late);                       /* sampler_worker_main: read_control(WZ_UpdateInterval) */
-    if :: stopRequested -> goto done :: else -> skip fi;
+    if :: stopRequested -> goto done :: else -> skip fi;  /* read_control: stop_requested() */
+    assert(!deinitReturned[mySession]);                   /* property 7 */
     h = quitEvent;                                        /* wait_event(load(quitEvent)) */
     assert(h == 0 || handleOpen[h]);                      /* property 2 */
     if
@@ -241,8 +245,24 @@ inline module_deinit() {
     inDeinit = false
 }
 
-/* module_init() */
+/* begin_worker_session() */
+inline begin_worker_session() {
+    reap_worker();
+    if
+    :: workerThread != 0 ->                               /* a worker deinit gave up on still runs */
+#ifdef RESET_WORKER_GUARD
+        workerRunning = 0; stopRequested = 0; owner = kNoWorker
+#else
+        skip
+#endif
+    :: else -> workerRunning = 0; stopRequested = 0; owner = kNoWorker
+    fi
+}
+
+/* module_init(): begin_session(), then what init acquires */
 inline module_init() {
+    pauseFlag = 0;
+    begin_worker_session();
     if
     :: surface = session; surfaceHeld[session] = true; callbackAlive = true; subscribed = true
     :: skip                                               /* the surface service is refused */

@@ -375,6 +375,26 @@ TEST_F(ModuleEntry, HostsimRecordsHostCallsAfterDeinitButNotReleases) {
     shut_down_cleanly();
 }
 
+// A host whose QueryService throws partway through the service set: what
+// the set holds goes back, the last service obtained first and the set's
+// root reference last, the exception reaches init's caller, and init ends
+// there; deinit then releases the root init holds, and nothing is left.
+TEST_F(ModuleEntry, AServiceQueryThatThrowsReleasesTheSetInReverse) {
+    host.refusals().throwingServices[4] = true;  // field 5, the eighth queried
+    host.refusals().services[2] = true;          // field 3 stays null: nothing to release
+    EXPECT_THROW(module->init(), std::runtime_error);
+    EXPECT_EQ(calls_of(host, {"QueryService"}).back(), "QueryService Service5");
+    std::vector<std::string> released = calls_of(host, {"Release"});
+    EXPECT_EQ(released, (std::vector<std::string>{"Release Service9", "Release Service8", "Release Service7",
+                                                  "Release Service6", "Release Service2", "Release EventService",
+                                                  "Release PdkRoot"}));
+    EXPECT_EQ(host.ledger().report(), "PdkRoot holds 1 reference(s); ");
+    EXPECT_EQ(host.subscriber_count(), 0u);
+    module->deinit();
+    EXPECT_EQ(host.ledger().report(), "");
+    EXPECT_EQ(host.ledger().outstanding(), 0);
+}
+
 TEST_F(ModuleEntry, UnloadWithoutDeinitReleasesTheSurface) {
     {
 #if defined(__SANITIZE_ADDRESS__)

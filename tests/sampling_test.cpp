@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "host/guids.h"
+#include "module_memory.h"
 #include "process_stats.h"
 #include "scratch_files.h"
 #include "sampling/interval.h"
@@ -132,6 +134,27 @@ struct Sampler {
     std::unique_ptr<hostsim::Gauge> vorn;
     std::thread::id self = std::this_thread::get_id();
     int threadsBefore = 0;
+};
+
+// A copy of the module in a directory of its own, loaded as the file
+// itself: a load while the instance is still mapped (a second handle, a
+// worker holding it) gets that instance back, globals as they were.
+struct ModuleFile {
+    explicit ModuleFile(const std::string& name)
+        : dir(tp_test::scratch_directory(name)),
+          path((dir / std::filesystem::path(hostsim::default_module_path()).filename()).string()) {
+        std::filesystem::copy_file(hostsim::default_module_path(), path);
+    }
+    ~ModuleFile() {
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
+    }
+    std::unique_ptr<hostsim::Module> load(hostsim::Host& host) const {
+        return std::make_unique<hostsim::Module>(host, path, hostsim::LoadMode::SameFile);
+    }
+
+    std::filesystem::path dir;
+    std::string path;
 };
 
 // --- the worker's cycle ---
@@ -495,11 +518,9 @@ TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
 // owns a table, event and surface of its own and samples again once the
 // old call has returned, and every reference comes back.
 TEST(Sampling, UnloadAndReloadWhileTheWorkerIsInsideAHostCall) {
-    std::filesystem::path dir = tp_test::scratch_directory("reload");
-    std::string file = (dir / std::filesystem::path(hostsim::default_module_path()).filename()).string();
-    std::filesystem::copy_file(hostsim::default_module_path(), file);
+    ModuleFile file("reload");
     Sampler s;
-    s.module = std::make_unique<hostsim::Module>(s.host, file, hostsim::LoadMode::SameFile);
+    s.module = file.load(s.host);
     s.host.set_surface_mode(SurfaceMode::Hanging);
     s.install("3");
     s.update();
@@ -510,7 +531,7 @@ TEST(Sampling, UnloadAndReloadWhileTheWorkerIsInsideAHostCall) {
     size_t afterDeinit = s.host.calls().size();
     s.module.reset();
 
-    s.module = std::make_unique<hostsim::Module>(s.host, file, hostsim::LoadMode::SameFile);
+    s.module = file.load(s.host);
     s.module->init();
     EXPECT_EQ(s.host.value("WZ_pSurface"), 1.0);
     s.load_gauge("3");
@@ -535,8 +556,126 @@ TEST(Sampling, UnloadAndReloadWhileTheWorkerIsInsideAHostCall) {
     EXPECT_EQ(late[1], "Release SurfaceService");
     tp_test::expect_no_faults(s.host);
     s.close_cleanly();
-    std::error_code error;
-    std::filesystem::remove_all(dir, error);
+}
+
+// --- a reload of the instance still mapped ---
+
+// An aircraft change with a host that keeps its add-on modules loaded: the
+// first session ends with twelve points, the selection on the last and the
+// simulation paused; the host's second handle keeps the instance mapped
+// through the unload, so the next load gets it back, globals as they were.
+// The new session must be what a fresh load gives: its own count, read
+// by its first update before any initialise, a sample at once, point 0
+// shown.
+TEST(Sampling, AReloadOfTheSameInstanceStartsAFreshSession) {
+    ModuleFile file("second-handle");
+    Sampler s;
+    s.module = file.load(s.host);
+    hostsim::ModuleHold secondHandle(*s.module);
+    const LinkageRecord* firstInstance = &s.module->linkage();
+    s.install("12");
+    s.update();
+    auto display = std::make_unique<hostsim::Gauge>(*s.module, "display");
+    display->install();
+    for (int click = 0; click < 11; ++click) ASSERT_TRUE(display->click(200, 10));
+    EXPECT_EQ(display->update_texts()[0].text, "ID=11");
+    s.host.deliver_message(ids::kMessagePaused);
+    ASSERT_TRUE(s.settle());
+    ASSERT_TRUE(s.await_cycles(1));
+    ASSERT_EQ(Sampler::count(s.worker_calls(), "QueryElevation"), 0);
+    s.vorn->unload();
+    display->unload();
+    s.vorn.reset();
+    display.reset();
+    s.module->deinit();
+    s.module.reset();
+
+    s.module = file.load(s.host);
+    ASSERT_EQ(&s.module->linkage(), firstInstance);
+    s.module->init();
+    for (int k = 0; k < 3; ++k) s.place(k, {46.0 + k, 7.5, 0.0});
+    s.host.clear_calls();
+    s.load_gauge("3");
+    s.update();
+    EXPECT_EQ(s.host.value("WZ_PointCount"), 3.0);
+    ASSERT_TRUE(s.await_cycles(1));
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(s.host.value(point_var("Elevation", k)), s.ground(k)) << k;
+    std::vector<Call> calls = s.worker_calls();
+    EXPECT_EQ(Sampler::count(calls, "QueryElevation"), 3 * Sampler::count(calls, "get", "WZ_UpdateInterval"));
+    display = std::make_unique<hostsim::Gauge>(*s.module, "display");
+    display->install();
+    std::vector<hostsim::TextView> texts = display->update_texts();
+    EXPECT_EQ(texts[0].text, "ID=0");
+    EXPECT_EQ(texts[1].text.rfind("Lat: 46.00;", 0), 0u) << texts[1].text;
+    display->unload();
+    display.reset();
+    s.close_cleanly();
+}
+
+// A worker stuck in one of its panel reads outlasts deinit's wait; the
+// host unloads the module and loads it again (the worker's own reference
+// keeps the instance mapped), and the new session attaches its records
+// before the old read returns. Returning, the old worker must keep its
+// value out of the new session's records, which show what the new session
+// read, and leave without another host call but its release of the
+// surface service. The new session then samples as usual.
+TEST(Sampling, AWorkerGivenUpInAPanelReadKeepsOutOfTheNextSession) {
+    struct HungRead {
+        const char* variable;
+        const char* op;
+        bool controlRecord;  // the module keeps what it reads in a record of ModuleState
+    };
+    const HungRead reads[] = {
+        {"WZ_UpdateInterval", "get", true},
+        {"WZ_Active", "get", true},
+        {"WZPointAlt_1", "get_typed", false},
+    };
+    for (const HungRead& read : reads) {
+        SCOPED_TRACE(read.variable);
+        ModuleFile file("hung-read");
+        Sampler s;
+        s.module = file.load(s.host);
+        const LinkageRecord* firstInstance = &s.module->linkage();
+        s.install("3");
+        s.update();
+        ASSERT_TRUE(s.await_cycles(1));  // the table, whose build reads every point, is there
+        s.host.set_read_mode(read.variable, hostsim::ReadMode::Hanging);
+        ASSERT_TRUE(eventually([&] { return s.host.hanging_calls() == 1; }));
+        s.vorn->unload();
+        s.vorn.reset();
+        s.module->deinit();
+        EXPECT_NE(s.host.ledger().report().find("SurfaceService holds 1"), std::string::npos);
+        size_t afterDeinit = s.host.calls().size();
+        s.module.reset();
+
+        s.host.set_read_mode(read.variable, hostsim::ReadMode::Normal);
+        s.host.set_value(read.variable, 40.0);
+        s.module = file.load(s.host);
+        ASSERT_EQ(&s.module->linkage(), firstInstance);
+        s.module->init();
+        std::vector<double> attached = tp_test::record_values(*s.module, read.variable);
+        EXPECT_EQ(attached, read.controlRecord ? std::vector<double>{40.0} : std::vector<double>{});
+        s.host.set_value(read.variable, 777.0);
+        s.host.release_hang();
+        ASSERT_TRUE(s.workers_gone());
+        EXPECT_EQ(tp_test::record_values(*s.module, read.variable), attached);
+        std::vector<std::string> late;
+        std::vector<Call> calls = s.host.calls();
+        for (size_t i = afterDeinit; i < calls.size(); ++i)
+            if (calls[i].thread != s.self) late.push_back(calls[i].op + " " + calls[i].name);
+        EXPECT_EQ(late, (std::vector<std::string>{read.op + std::string(" ") + read.variable, "Release SurfaceService"}));
+        tp_test::expect_no_faults(s.host);
+
+        s.host.set_value("WZ_Active", 1.0);
+        s.load_gauge("3");
+        s.vorn->install();
+        for (int k = 0; k < 3; ++k) s.place(k, {47.0 + k, 11.0, 0.0});
+        EXPECT_TRUE(eventually([&] {
+            s.update();
+            return s.host.value("WZPointElevation_2") == s.ground(2);
+        }));
+        s.close_cleanly();
+    }
 }
 
 // A later initialise may raise the count past the table: the table stays,

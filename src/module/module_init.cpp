@@ -64,9 +64,25 @@ struct UnloadRelease {
     }
 } g_unloadRelease;
 
+// A host that still holds the module (a second handle, a worker that deinit
+// gave up on) gets the same instance back when it loads it again, with the
+// globals as the last session left them. So every session starts from what
+// a fresh load gives: the gauges' state goes back to zero here, deinit has
+// already released and cleared every object the module held, init itself
+// sets the radians and feet ids and attaches the control records afresh,
+// and the worker's fields follow begin_worker_session.
+void begin_session() {
+    store(g_module.pointCount, 0);
+    g_module.SelectedPoint = 0;
+    store(g_module.PauseFlag, 0);
+    g_module.unitsDegrees = 0;
+    begin_worker_session();
+}
+
 }  // namespace
 
 void module_init() {
+    begin_session();
     attach_controls();
     g_module.unitsRadians = panel::units_id("radians");
     g_module.unitsFeet = panel::units_id("feet");

@@ -3,18 +3,41 @@
 
 #include <new>
 
+namespace {
+
+// Gives back what the set holds of the first `queried` services of the
+// query order, the last obtained first, and then the set's own reference
+// to the root, which it took before them.
+void release_in_reverse(ServiceSet* set, int queried) {
+    for (int i = queried - 1; i >= 0; --i) {
+        P3D::IUnknown*& service = set->services[ids::kServiceQueryOrder[i]];
+        if (service) service->Release();
+        service = nullptr;
+    }
+    set->root->Release();
+    set->root = nullptr;
+}
+
+}  // namespace
+
 ServiceSet* build_service_set(P3D::IPdkRoot* root) {
     ServiceSet* set = new (std::nothrow) ServiceSet;
     if (!set) return nullptr;
     set->root = root;
-    if (root) {
-        root->AddRef();
-        for (int field : ids::kServiceQueryOrder) {
-            const ids::ServiceIds& wanted = ids::kServices[field];
+    if (!root) return set;
+    root->AddRef();
+    int queried = 0;
+    try {
+        for (; queried < ids::kServiceCount; ++queried) {
+            const ids::ServiceIds& wanted = ids::kServices[ids::kServiceQueryOrder[queried]];
             void* service = nullptr;
             root->QueryService(wanted.service, wanted.iid, &service);
-            set->services[field] = static_cast<P3D::IUnknown*>(service);
+            set->services[ids::kServiceQueryOrder[queried]] = static_cast<P3D::IUnknown*>(service);
         }
+    } catch (...) {
+        release_in_reverse(set, queried);
+        delete set;
+        throw;
     }
     return set;
 }

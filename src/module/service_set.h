@@ -12,7 +12,9 @@ struct ServiceSet {
 };
 
 // Takes a reference to the root and queries every service; a refused query
-// leaves its field null. Null when the set cannot be allocated.
+// leaves its field null. Null when the set cannot be allocated. A query
+// that throws: every reference taken so far is released, last first, and
+// the exception goes on to the caller.
 ServiceSet* build_service_set(P3D::IPdkRoot* root);
 // Releases every reference the set holds, the root first, and frees it.
 void destroy_service_set(ServiceSet* set);

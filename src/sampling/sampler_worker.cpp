@@ -106,6 +106,14 @@ void reap_worker() {
     g_module.workerThread = nullptr;
 }
 
+void begin_worker_session() {
+    reap_worker();
+    if (g_module.workerThread) return;
+    store(g_module.workerRunning, 0);
+    store(g_module.stopRequested, 0);
+    store(g_module.workerOwner, static_cast<int32_t>(kNoWorker));
+}
+
 void start_worker() {
     if (g_module.workerRunning.exchange(1, std::memory_order_relaxed) != 0) return;
     // A worker that has just lowered workerRunning may still be on its way

@@ -28,3 +28,10 @@ void start_worker();
 bool stop_worker(uint32_t timeoutMs);
 // Closes the handle of a worker that has ended; keeps one that still runs.
 void reap_worker();
+// A new session has no worker of its own. One that an earlier deinit gave
+// up on may still run: it keeps its thread handle, which holds off the next
+// worker, and the fields it still reads and writes (stopRequested, which
+// must still stop it; workerOwner and the Leftovers, which tell it what to
+// free; workerRunning, which it lowers as it ends). Once no worker runs
+// they go back to what a fresh load gives.
+void begin_worker_session();
