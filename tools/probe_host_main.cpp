@@ -16,18 +16,20 @@
 namespace {
 
 // Pictures are drawn once the run has ended; a failure is reported with
-// the summary, never instead of it.
+// the summary, never instead of it, and always names the file.
 void write_pictures(const probe::Options& options, probe::RunResult& result) {
-    auto attempt = [&](const std::string& path, auto draw) {
+    auto attempt = [&](const char* option, const std::string& path, auto draw) {
         if (path.empty()) return;
         try {
             draw();
         } catch (const std::exception& e) {
-            result.outputErrors.push_back(e.what());
+            std::string what = e.what();
+            result.outputErrors.push_back(std::string(option) + " " +
+                                          (what.find(path) == std::string::npos ? path + ": " + what : what));
         }
     };
-    attempt(options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
-    attempt(options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
+    attempt("--render", options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
+    attempt("--profile", options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
     probe::finish_drawing();
 }
 

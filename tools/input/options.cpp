@@ -36,11 +36,20 @@ const char* kDescription =
     "under the point in WZPointElevation_i (feet).";
 
 const char* kFooter =
-    "\nOutput: a line a second (the state now; cycles and samples over the last second; the elevations of\n"
-    "the first 8 points), a line for each host message and click, then a summary. Ctrl-C ends the run at\n"
-    "the next frame with the normal shutdown and the summary (exit status 130).\n\n"
-    "Exit status: 0 when the run completed, 1 when a file cannot be used (module, points, route, terrain\n"
-    "or an output), 2 for bad arguments, 130 after Ctrl-C.\n\n"
+    "\nValues: --opt value or --opt=value (use --opt=value for an empty value or one starting with --).\n"
+    "No output may be an input or another output.\n\n"
+    "Output: a line a second (the state now; cycles and samples over the last second; the elevations of\n"
+    "the first 8 points), a line for each host message and click, then a summary ending in the verdict:\n"
+    "every check the summary makes (samples against the terrain, samples while paused, references\n"
+    "returned, forbidden calls, hostsim's fault record, the stop latency's bound) decides the run;\n"
+    "warnings do not. The CSV's rest is finished after the summary; its queue holds at most 1048576\n"
+    "rows, and rows beyond are left out (checked, counted, the CSV called incomplete).\n\n"
+    "Ctrl-C or SIGTERM ends the run at the next frame with the normal shutdown, the summary and every\n"
+    "output completed; a second Ctrl-C during the run stops at once. While the CSV is being finished,\n"
+    "Ctrl-C stops it at a whole line and the summary calls it incomplete.\n\n"
+    "Exit status: 0 when the run passed every check, 1 when a file cannot be used (module, points, route,\n"
+    "terrain) or an output could not be written, 2 for bad arguments, 3 when a check failed, 130 after\n"
+    "Ctrl-C, 143 after SIGTERM.\n\n"
     "Examples:\n"
     "  probe-host\n"
     "  probe-host --count 12 --seconds 20 --pause-at off --csv samples.csv\n"
@@ -153,8 +162,8 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "byte-order mark are allowed")
         ->type_name("FILE");
     app.add_option("--route", o.routeFile,
-                   "the aircraft flies this CSV route (time s, latitude, longitude, altitude ft a line), interpolated, "
-                   "instead of north-east at 250 kt and 10000 ft")
+                   "the aircraft flies this CSV route (time s, latitude, longitude, altitude ft a line, read as "
+                   "--points is), interpolated, instead of north-east at 250 kt and 10000 ft")
         ->type_name("FILE");
     app.add_option("--terrain", o.terrainFile,
                    "real ground instead of the built-in relief: any raster elevation model GDAL reads (GeoTIFF, SRTM "
@@ -165,28 +174,29 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "deliver the pause message (56) at these times (default 2; off for none)")
         ->type_name("S[,S...]");
     app.add_option("--resume-at", raw.resumeAt,
-                   "deliver the resume message (57) at these times (default: 1 s after each pause)")
+                   "deliver the resume message (57) at these times (default: 1 s after each pause; off for none)")
         ->type_name("S[,S...]");
-    app.add_option("--active-at", raw.activeAt, "set WZ_Active to 1 at these times (it starts at 0 then)")
+    app.add_option("--active-at", raw.activeAt, "set WZ_Active to 1 at these times (it starts at 0 then; off for none)")
         ->type_name("S[,S...]");
-    app.add_option("--inactive-at", raw.inactiveAt, "set WZ_Active to 0 at these times")->type_name("S[,S...]");
+    app.add_option("--inactive-at", raw.inactiveAt, "set WZ_Active to 0 at these times (off for none)")->type_name("S[,S...]");
     app.add_option("--interval", raw.interval,
-                   "set WZ_UpdateInterval to MS after the vorn gauge's initialisation (0: continuous, -1: once)")
+                   "set WZ_UpdateInterval to MS after the vorn gauge's initialisation (0: continuous, -1: once; from "
+                   "-4294967296 to 4294967296)")
         ->type_name("MS");
-    app.add_option("--param", o.parameters, "the vorn gauge's parameter string as given (default: the point count)")
+    app.add_option("--param", o.parameters, "the vorn gauge's parameter string as given, \"\" or --param= for none (default: the point count)")
         ->type_name("TEXT");
-    app.add_option("--select", raw.select, "click Next N times on the display once it is installed")->type_name("N");
+    app.add_option("--select", raw.select, "click Next N times on the display once it is installed (0 to 100000)")->type_name("N");
     app.add_option("--click", raw.clicks, "click the display's Next or Previous area at these times")
         ->type_name("next@S,previous@S...");
     app.add_option("--csv", o.csvFile, "write every published sample: time, point, latitude, longitude, altitude, "
-                                       "elevation")
+                                       "elevation (a file: - is refused)")
         ->type_name("FILE");
     app.add_flag("--json", o.json, "print the summary as JSON instead of the live view and the summary text");
-    app.add_option("--render", o.renderFile, "draw the display gauge as the host would (native build only)")
+    app.add_option("--render", o.renderFile, "draw the display gauge as the host would, as PNG (native build only)")
         ->type_name("FILE.png");
     app.add_option("--profile", o.profileFile,
                    "draw the terrain profile ahead: published elevations against distance, with the aircraft's "
-                   "altitude (native build only)")
+                   "altitude, as PNG (native build only)")
         ->type_name("FILE.png");
 }
 

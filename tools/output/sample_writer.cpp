@@ -1,4 +1,6 @@
-// Sample rows and the terrain check. The surface service answers in a
+// Sample rows and the terrain check, on two threads: the checker takes
+// every sample from the recorder and checks it, whatever the disk does, and
+// the file thread writes the queued rows. The surface service answers in a
 // 32-bit float, so the model's value is compared after the same narrowing.
 // Rows are formatted with to_chars: a run of a hundred thousand points
 // writes millions of them.
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "errors.h"
 #include "progress_bar.h"
@@ -47,34 +50,30 @@ SampleWriter::SampleWriter(const std::string& csvPath, std::shared_ptr<const hos
 
 SampleWriter::~SampleWriter() {
     ending_ = true;
-    if (thread_.joinable()) thread_.join();
+    if (checker_.joinable()) checker_.join();
+    stop_writing();
+    if (fileThread_.joinable()) fileThread_.join();
     if (csv_) std::fclose(csv_);
 }
 
 void SampleWriter::start(SampleRecorder& recorder) {
     recorder_ = &recorder;
-    thread_ = std::thread([this] { run(); });
+    checker_ = std::thread([this] { check_samples(); });
+    if (csv_) fileThread_ = std::thread([this] { write_rows(); });
 }
 
-void SampleWriter::run() {
+void SampleWriter::check_samples() {
     for (;;) {
         bool last = ending_.load();  // read before taking, so nothing recorded before the end is missed
-        take_and_check();
-        if (last) checkedAll_ = true;
-        bool wrote = write_some();
-        if (last && queue_.empty()) break;
-        if (!wrote) std::this_thread::sleep_for(kPoll);
+        std::vector<Sample> samples = recorder_->take_samples();
+        for (const Sample& s : samples) check(s);
+        if (csv_) queue_rows(samples);
+        if (last) break;
+        if (samples.empty()) std::this_thread::sleep_for(kPoll);
     }
-    done_ = true;
-}
-
-void SampleWriter::take_and_check() {
-    for (const Sample& s : recorder_->take_samples()) {
-        check(s);
-        if (!csv_ || stopWriting_.load(std::memory_order_relaxed)) continue;
-        if (queue_.size() < kMaxQueuedRows) queue_.push_back(s);
-        else ++leftOut_;
-    }
+    std::lock_guard<std::mutex> hold(lock_);
+    checkedAll_ = true;
+    wake_.notify_all();
 }
 
 void SampleWriter::check(const Sample& s) {
@@ -87,19 +86,35 @@ void SampleWriter::check(const Sample& s) {
     rows_.fetch_add(1, std::memory_order_relaxed);
 }
 
-// A chunk at a time, so that samples keep being taken and checked behind a
-// slow disk.
-bool SampleWriter::write_some() {
-    size_t rows = std::min(queue_.size(), kRowsPerChunk);
-    for (size_t i = 0; i < rows; ++i) {
-        if (stopWriting_.load(std::memory_order_relaxed)) {
-            queue_.clear();
-            return false;
-        }
-        write_row(queue_.front());
-        queue_.pop_front();
+void SampleWriter::queue_rows(const std::vector<Sample>& samples) {
+    if (samples.empty()) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const Sample& s : samples) {
+        if (queue_.size() < kMaxQueuedRows) queue_.push_back(s);
+        else ++leftOut_;
     }
-    return rows > 0;
+    wake_.notify_all();
+}
+
+// A chunk of rows at a time, taken out of the queue so that the checker
+// never waits for the disk.
+void SampleWriter::write_rows() {
+    std::vector<Sample> chunk;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> hold(lock_);
+            wake_.wait(hold, [this] { return !queue_.empty() || checkedAll_ || stopWriting_; });
+            if (stopWriting_ || queue_.empty()) break;
+            size_t rows = std::min(queue_.size(), kRowsPerChunk);
+            chunk.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(rows));
+            queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(rows));
+        }
+        for (const Sample& s : chunk) {
+            if (stopWriting_.load(std::memory_order_relaxed)) break;
+            write_row(s);
+        }
+    }
+    done_ = true;
 }
 
 void SampleWriter::write_row(const Sample& s) {
@@ -121,40 +136,45 @@ void SampleWriter::write_row(const Sample& s) {
     written_.fetch_add(1, std::memory_order_relaxed);
 }
 
+void SampleWriter::stop_writing() {
+    std::lock_guard<std::mutex> hold(lock_);
+    stopWriting_ = true;
+    wake_.notify_all();
+}
+
 void SampleWriter::check_all() {
-    if (!thread_.joinable()) return;
     ending_ = true;
-    while (!checkedAll_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (checker_.joinable()) checker_.join();
 }
 
 // Says what is being finished once it takes a while, and passes a stop on
-// to the writing thread.
+// to the file thread.
 void SampleWriter::show_finish(const std::function<bool()>& stop) {
     std::unique_ptr<ProgressBar> bar;
     uint64_t total = rows_.load() - leftOut_;  // final: every sample is checked by now
     auto began = std::chrono::steady_clock::now();
+    bool announced = false;
     while (!done_.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (stop()) stopWriting_ = true;
-        if (bar || std::chrono::steady_clock::now() - began < kProgressAfter) {
-            if (bar) bar->show(written_.load(), total);
-            continue;
+        if (stop() && !stopWriting_) stop_writing();
+        if (!announced && std::chrono::steady_clock::now() - began >= kProgressAfter) {
+            announced = true;
+            std::fprintf(stderr, "probe-host: finishing --csv %s: %llu of %llu rows written; Ctrl-C stops it at a "
+                                 "whole line\n",
+                         path_.c_str(), static_cast<unsigned long long>(written_.load()),
+                         static_cast<unsigned long long>(total));
+            if (ProgressBar::wanted()) bar = std::make_unique<ProgressBar>("writing " + path_);
         }
-        std::fprintf(stderr, "probe-host: finishing --csv %s: %llu of %llu rows written; Ctrl-C stops it at a whole "
-                             "line\n",
-                     path_.c_str(), static_cast<unsigned long long>(written_.load()),
-                     static_cast<unsigned long long>(total));
-        if (ProgressBar::wanted()) bar = std::make_unique<ProgressBar>("writing " + path_);
+        if (bar) bar->show(written_.load(), total);
     }
     if (bar) bar->close(written_.load());
 }
 
 std::string SampleWriter::finish(const std::function<bool()>& stop) {
-    if (!thread_.joinable()) return error_;
     check_all();
-    if (csv_) show_finish(stop);
-    thread_.join();
-    if (!csv_) return error_;
+    if (!fileThread_.joinable()) return error_;
+    show_finish(stop);
+    fileThread_.join();
     bool failed = std::ferror(csv_) != 0;
     failed = std::fflush(csv_) != 0 || failed;
     int reason = errno;
