@@ -272,6 +272,10 @@ TEST_F(ProbeHostTest, AnOutputThatIsAnInputOrAnotherOutputIsRefused) {
     EXPECT_EQ(read_all(points), "47.1,11.2,5000\n");
     EXPECT_EQ(read_all(module), "not a module");
     EXPECT_FALSE(fs::exists(picture));
+    // Two files that both exist are told apart.
+    Outcome run = probe_host({"--points", points, "--csv", route, "--seconds", "0.3", "--json"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(read_all(points), "47.1,11.2,5000\n");
 }
 
 struct CsvSample {

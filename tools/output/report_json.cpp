@@ -80,6 +80,7 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
     };
     for (const NamedFile& output : output_files(options)) summary[output.option + 2] = path_or_null(run, output.path);
     summary["csv_rows"] = run.csvRows;
+    summary["csv_left_out"] = run.csvLeftOut;
     summary["csv_complete"] = options.csvFile.empty() ? json(nullptr) : json(run.csvRows == run.samplesChecked);
     summary["verdict"] = verdict_of(verdict);
     if (!run.stopLatencyMs) summary["stop_note"] = run.stopNote;
