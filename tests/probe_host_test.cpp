@@ -56,8 +56,16 @@ std::string read_all(const fs::path& path) {
     return text.str();
 }
 
+// The program's text output, its line ends as on POSIX.
+std::string read_text(const fs::path& path) {
+    std::string text = read_all(path);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
 #if defined(_WIN32)
 constexpr const char* kProgram = "probe-host.exe";
+
 int run_program(const std::string& commandLine, const fs::path& out, const fs::path& err) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     auto open = [&](const fs::path& path) {
@@ -132,8 +140,8 @@ protected:
 #else
         outcome.status = wait_status(spawn(args, out, err, tmp));
 #endif
-        outcome.out = read_all(out);
-        outcome.output = outcome.out + read_all(err);
+        outcome.out = read_text(out);
+        outcome.output = outcome.out + read_text(err);
         return outcome;
     }
     std::string file(const std::string& name, const std::string& content) {
@@ -166,6 +174,7 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--count"}, 2, "probe-host: --count needs a value\n"},
         {{"--csv", "--seconds", "0.2"}, 2, "--csv needs a value (--seconds is an option)"},
         {{"--seconds", "0.5", "--resume-at"}, 2, "probe-host: --resume-at needs a value\n"},
+        {{"--param", "--x"}, 2, "--param needs a value (--x is spelt like one; give it as --param=--x)"},
         {{"--frobnicate"}, 2, "unknown option '--frobnicate'"},
         {{"--pause-at", "soon"}, 2, "--pause-at takes times of 0 or more seconds"},
         {{"--click", "up@2"}, 2, "--click takes next@SECONDS or previous@SECONDS"},
@@ -244,18 +253,19 @@ TEST_F(ProbeHostTest, AnOutputThatIsAnInputOrAnotherOutputIsRefused) {
     const std::string module = file("notes.dll", "not a module");
     fs::create_directories(dir / "sub");
     std::string roundabout = (dir / "sub" / ".." / "points.csv").string();
-    std::string relative = fs::relative(dir / "route.csv").string();
+    std::string dotted = (dir / "." / "route.csv").string();
     std::string picture = (dir / "s.png").string();
     struct Case {
         std::vector<std::string> args;
         std::string says;
     } cases[] = {
         {{"--points", points, "--csv", roundabout}, "--points " + points + " and --csv " + roundabout},
-        {{"--route", route, "--csv", relative}, "--route " + route + " and --csv " + relative},
+        {{"--route", route, "--csv", dotted}, "--route " + route + " and --csv " + dotted},
         {{"--module", module, "--csv", module}, "--module " + module + " and --csv " + module},
         {{"--terrain", points, "--profile", picture, "--csv", points}, "--terrain " + points + " and --csv"},
         {{"--csv", picture, "--profile", (dir / "sub" / ".." / "s.png").string()}, "--csv " + picture + " and --profile"},
 #if !defined(_WIN32)
+        {{"--points", points, "--csv", fs::relative(points).string()}, "--points " + points + " and --csv "},
         {{"--points", points, "--csv", [&] {
               fs::create_symlink(points, dir / "link.csv");
               return (dir / "link.csv").string();

@@ -134,8 +134,11 @@ std::vector<std::string> words_to_parse(const CLI::App& app, const std::vector<s
         const CLI::Option* option = app.get_option_no_throw(word);
         if (!option || option->get_items_expected_max() == 0) continue;
         if (i + 1 == words.size()) throw UsageError(word + " needs a value");
-        if (spelt_like_an_option(words[i + 1]))
-            throw UsageError(word + " needs a value (" + words[i + 1] + " is an option)");
+        const std::string& next = words[i + 1];
+        if (spelt_like_an_option(next))
+            throw UsageError(word + " needs a value (" + next +
+                             (app.get_option_no_throw(next) ? " is an option)"
+                                                            : " is spelt like one; give it as " + word + "=" + next + ")"));
         out.push_back(words[++i]);
     }
     std::reverse(out.begin(), out.end());  // CLI11 takes them last first

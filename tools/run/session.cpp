@@ -78,9 +78,10 @@ Setup prepare(const Options& options) {
     return setup;
 }
 
+// The CSV is opened for writing at once, by its writer.
 void check_outputs(const Options& options) {
-    check_output_path("--render", options.renderFile);
-    check_output_path("--profile", options.profileFile);
+    for (const NamedFile& output : output_files(options))
+        if (output.path != options.csvFile) check_output_path(output.option, output.path);
 }
 
 std::string module_path(const Options& options) {
