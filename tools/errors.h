@@ -1,10 +1,19 @@
 // The two kinds of failure probe-host reports before or instead of a run,
-// each with its own exit status.
+// and the exit statuses of every way a run can end.
 #pragma once
 
 #include <stdexcept>
 
 namespace probe {
+
+constexpr int kExitPassed = 0;       // the run completed and passed every check
+constexpr int kExitFile = 1;         // a file cannot be used, or an output could not be written
+constexpr int kExitUsage = 2;        // bad arguments
+constexpr int kExitCheckFailed = 3;  // the run completed and a check failed
+// A signal ended the run, or stopped its outputs' finish: 128 plus its
+// number, 130 for Ctrl-C and 143 for SIGTERM.
+constexpr int kExitInterrupted = 130;
+constexpr int kExitTerminated = 143;
 
 // Bad arguments (exit status 2); the message says which and why.
 class UsageError : public std::runtime_error {

@@ -1,6 +1,7 @@
 // probe-host: a command-line host that runs the terrain_probe module end to
-// end and shows what it sees. Exit status 0 for a completed run, 1 for a
-// file that cannot be used, 2 for bad arguments, 130 after Ctrl-C.
+// end and shows what it sees. Its exit statuses are in errors.h: 0 for a
+// run that passed every check, 1 for a file that cannot be used, 2 for bad
+// arguments, 3 for a failed check, 130 or 143 after Ctrl-C or SIGTERM.
 #include <cstdio>
 #include <exception>
 
@@ -10,26 +11,25 @@
 #include "render.h"
 #include "report.h"
 #include "session.h"
+#include "verdict.h"
 
 namespace {
 
-constexpr int kExitFile = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
-
-// Pictures are drawn after the run; a failure is reported with the
-// summary, never instead of it.
+// Pictures are drawn once the run has ended; a failure is reported with
+// the summary, never instead of it, and always names the file.
 void write_pictures(const probe::Options& options, probe::RunResult& result) {
-    auto attempt = [&](const std::string& path, auto draw) {
+    auto attempt = [&](const char* option, const std::string& path, auto draw) {
         if (path.empty()) return;
         try {
             draw();
         } catch (const std::exception& e) {
-            result.outputErrors.push_back(e.what());
+            std::string what = e.what();
+            result.outputErrors.push_back(std::string(option) + " " +
+                                          (what.find(path) == std::string::npos ? path + ": " + what : what));
         }
     };
-    attempt(options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
-    attempt(options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
+    attempt("--render", options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
+    attempt("--profile", options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
     probe::finish_drawing();
 }
 
@@ -41,13 +41,16 @@ int run(const probe::Options& options) {
         live.message = [](const probe::Message& message) { probe::print_message(stdout, message); };
         live.event = [](const probe::FrameEvent& event, double s) { probe::print_event(stdout, event, s); };
     }
+    live.ended = [&options](probe::RunResult& result) {
+        write_pictures(options, result);
+        if (!options.json) probe::print_summary(stdout, result);
+    };
     probe::RunResult result = probe::run_session(options, live);
-    write_pictures(options, result);
-    if (options.json) probe::print_json(stdout, options, result);
-    else probe::print_summary(stdout, options, result);
+    probe::Verdict verdict = probe::judge(result);
+    if (options.json) probe::print_json(stdout, options, result, verdict);
+    else probe::print_closing(stdout, options, result, verdict);
     for (const std::string& error : result.outputErrors) std::fprintf(stderr, "probe-host: %s\n", error.c_str());
-    if (result.interrupted) return kExitInterrupted;
-    return result.outputErrors.empty() ? 0 : kExitFile;
+    return verdict.exitStatus;
 }
 
 }  // namespace
@@ -56,12 +59,12 @@ int main(int argc, char** argv) {
     probe::catch_interrupt();
     try {
         std::optional<probe::Options> options = probe::parse_options(argc, argv);
-        return options ? run(*options) : 0;
+        return options ? run(*options) : probe::kExitPassed;
     } catch (const probe::UsageError& e) {
         std::fprintf(stderr, "probe-host: %s\nRun probe-host --help for the options.\n", e.what());
-        return kExitUsage;
+        return probe::kExitUsage;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "probe-host: %s\n", e.what());
-        return kExitFile;
+        return probe::kExitFile;
     }
 }

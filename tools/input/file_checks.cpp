@@ -2,6 +2,8 @@
 // Windows DLL, 0x7F "ELF" a Linux shared object.
 #include "file_checks.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +22,56 @@ constexpr bool kWindowsBuild = true;
 constexpr bool kWindowsBuild = false;
 #endif
 
+// The file a GDAL virtual path reads: "/vsizip/tiles.zip/a.tif" reads
+// tiles.zip.
+fs::path file_read_by(const std::string& path) {
+    if (path.compare(0, 4, "/vsi") != 0) return path;
+    size_t slash = path.find('/', 1);
+    if (slash == std::string::npos) return path;
+    fs::path rest = path.substr(slash + 1), prefix;
+    std::error_code error;
+    for (const fs::path& part : rest) {
+        prefix /= part;
+        if (fs::is_regular_file(prefix, error)) return prefix;
+    }
+    return rest;
+}
+
+// A path resolved through its links as far as it exists; Windows names
+// differ in case only.
+std::string resolved(const fs::path& path) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error);
+    fs::path canonical = fs::weakly_canonical(absolute, error);
+    std::string text = (error ? absolute : canonical).lexically_normal().string();
+    if (kWindowsBuild)
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+bool same_file(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
+    return resolved(a) == resolved(b);
+}
+
 }  // namespace
+
+void check_files_distinct(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
+    for (size_t o = 0; o < outputs.size(); ++o) {
+        const NamedFile& output = outputs[o];
+        if (output.path.empty()) continue;
+        for (const NamedFile& input : inputs)
+            if (!input.path.empty() && same_file(file_read_by(input.path), output.path))
+                throw UsageError(std::string(input.option) + " " + input.path + " and " + output.option + " " +
+                                 output.path + " are the same file: the output would overwrite the input");
+        for (size_t other = 0; other < o; ++other)
+            if (!outputs[other].path.empty() && same_file(outputs[other].path, output.path))
+                throw UsageError(std::string(outputs[other].option) + " " + outputs[other].path + " and " +
+                                 output.option + " " + output.path +
+                                 " are the same file: each output needs a file of its own");
+    }
+}
 
 void check_module_file(const std::string& path) {
     std::error_code error;

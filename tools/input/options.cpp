@@ -4,17 +4,24 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 
+#include "file_checks.h"
+#include "hostsim/module.h"
 #include "hostsim/terrain.h"
 #include "render.h"
 #include "time_lists.h"
 
 namespace probe {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr double kLongestRun = 24 * 3600.0;
 constexpr double kResumeAfterPause = 1.0;
@@ -29,40 +36,120 @@ const char* kDescription =
     "under the point in WZPointElevation_i (feet).";
 
 const char* kFooter =
-    "\nOutput: a line a second (the state now; cycles and samples over the last second; the elevations of\n"
-    "the first 8 points), a line for each host message and click, then a summary. Ctrl-C ends the run at\n"
-    "the next frame with the normal shutdown and the summary (exit status 130).\n\n"
-    "Exit status: 0 when the run completed, 1 when a file cannot be used (module, points, route, terrain\n"
-    "or an output), 2 for bad arguments, 130 after Ctrl-C.\n\n"
+    "\nValues: --opt value or --opt=value (use --opt=value for an empty value or one starting with --).\n"
+    "No output may be an input or another output.\n\n"
+    "Output: a line a second (the state now; cycles and samples over the last second; the elevations of\n"
+    "the first 8 points), a line for each host message and click, then a summary ending in the verdict:\n"
+    "every check the summary makes (samples against the terrain, samples while paused, references\n"
+    "returned, forbidden calls, hostsim's fault record, the stop latency's bound) decides the run;\n"
+    "warnings do not. The CSV's rest is finished after the summary; its queue holds at most 1048576\n"
+    "rows, and rows beyond are left out (checked, counted, the CSV called incomplete).\n\n"
+    "Ctrl-C or SIGTERM ends the run at the next frame with the normal shutdown, the summary and every\n"
+    "output completed; a second Ctrl-C during the run stops at once. While the CSV is being finished,\n"
+    "Ctrl-C stops it at a whole line and the summary calls it incomplete.\n\n"
+    "Exit status: 0 when the run passed every check, 1 when a file cannot be used (module, points, route,\n"
+    "terrain) or an output could not be written, 2 for bad arguments, 3 when a check failed, 130 after\n"
+    "Ctrl-C, 143 after SIGTERM.\n\n"
     "Examples:\n"
     "  probe-host\n"
     "  probe-host --count 12 --seconds 20 --pause-at off --csv samples.csv\n"
     "  probe-host --layout line --count 60 --range 30 --profile profile.png\n"
     "  probe-host --param '  7xyz' --interval -1 --click next@1,next@2,previous@3\n";
 
+// Values kept as the user wrote them and converted after the parse, so
+// that a refusal can say what the option takes in the user's terms.
 struct Raw {
     std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout;
+    std::string seconds, count, range, interval, select;
 };
 
-// CLI11 takes the next word as an option's value even when it is another
-// option ("--csv --seconds 0.2"); a value is never spelt like an option.
-std::string not_an_option(const std::string& value) {
-    return value.size() > 2 && value.compare(0, 2, "--") == 0 && std::isalpha(static_cast<unsigned char>(value[2]))
-               ? "needs a value (" + value + " is an option)"
-               : "";
+// The numeric options: what each takes, and its bounds. NaN, infinities
+// and anything but a plain decimal number are refused.
+struct Numeric {
+    const char* option;
+    std::string Raw::*text;
+    const char* takes;
+    double least, most;
+    bool whole;
+    void (*store)(Options&, double);
+};
+
+// The interval's bounds are the 32-bit wait times the module turns it into.
+const Numeric kNumerics[] = {
+    {"--seconds", &Raw::seconds, "the run time in seconds", 1e-3, kLongestRun, false,
+     [](Options& o, double v) { o.seconds = v; }},
+    {"--count", &Raw::count, "the number of points", 1, kMaxPoints, true,
+     [](Options& o, double v) { o.count = static_cast<int>(v); }},
+    {"--range", &Raw::range, "the layout's reach in km", 0.01, 1000, false,
+     [](Options& o, double v) { o.rangeKm = v; }},
+    {"--interval", &Raw::interval, "WZ_UpdateInterval in milliseconds", -4294967296.0, 4294967296.0, false,
+     [](Options& o, double v) { o.intervalMs = v; }},
+    {"--select", &Raw::select, "the number of Next clicks", 0, kMaxPoints, true,
+     [](Options& o, double v) { o.select = static_cast<int>(v); }},
+};
+
+double parse_number(const Numeric& n, const std::string& text) {
+    char* end = nullptr;
+    bool plain = !text.empty() && text.find_first_not_of("0123456789+-.eE") == std::string::npos;
+    double value = plain ? std::strtod(text.c_str(), &end) : 0.0;
+    if (!plain || *end != '\0' || !std::isfinite(value) || value < n.least || value > n.most ||
+        (n.whole && value != std::floor(value))) {
+        char range[96];
+        std::snprintf(range, sizeof range, "%s from %.10g to %.10g", n.whole ? "a whole number" : "a number", n.least,
+                      n.most);
+        throw UsageError(std::string(n.option) + " takes " + n.takes + ", " + range + ", not '" + text + "'");
+    }
+    return value;
+}
+
+void take_numbers(Options& o, const Raw& raw, const CLI::App& app) {
+    for (const Numeric& n : kNumerics)
+        if (app.count(n.option)) n.store(o, parse_number(n, raw.*n.text));
+}
+
+bool spelt_like_an_option(const std::string& word) {
+    return word.size() > 2 && word.compare(0, 2, "--") == 0 && std::isalpha(static_cast<unsigned char>(word[2]));
+}
+
+bool asks_for_help(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(), [](const std::string& w) { return w == "--help" || w == "-h"; });
+}
+
+// The words as CLI11 is to parse them: "--opt=value" split in two (CLI11
+// would take "--param=" as no value and use the next word), and an option
+// that takes a value checked to have one. CLI11 takes the next word even
+// when it is another option ("--csv --seconds 0.2"), so a value given as a
+// separate word is never spelt like an option.
+std::vector<std::string> words_to_parse(const CLI::App& app, const std::vector<std::string>& words) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        size_t equals = word.find('=');
+        if (spelt_like_an_option(word) && equals != std::string::npos) {
+            out.push_back(word.substr(0, equals));
+            out.push_back(word.substr(equals + 1));
+            continue;
+        }
+        out.push_back(word);
+        const CLI::Option* option = app.get_option_no_throw(word);
+        if (!option || option->get_items_expected_max() == 0) continue;
+        if (i + 1 == words.size()) throw UsageError(word + " needs a value");
+        const std::string& next = words[i + 1];
+        if (spelt_like_an_option(next))
+            throw UsageError(word + " needs a value (" + next +
+                             (app.get_option_no_throw(next) ? " is an option)"
+                                                            : " is spelt like one; give it as " + word + "=" + next + ")"));
+        out.push_back(words[++i]);
+    }
+    std::reverse(out.begin(), out.end());  // CLI11 takes them last first
+    return out;
 }
 
 void add_options(CLI::App& app, Options& o, Raw& raw) {
     app.add_option("--module", o.module, "the gauge module to run (default: the one built beside probe-host)")
         ->type_name("FILE");
-    app.add_option("--seconds", o.seconds, "how long to run (default 5)")
-        ->type_name("S")
-        ->check(CLI::Number)
-        ->check(CLI::Range(1e-3, kLongestRun).description(""));
-    app.add_option("--count", o.count, "points to place (default 5)")
-        ->type_name("N")
-        ->check(CLI::Number)
-        ->check(CLI::Range(1, kMaxPoints).description(""));
+    app.add_option("--seconds", raw.seconds, "how long to run (default 5, at most 86400)")->type_name("S");
+    app.add_option("--count", raw.count, "points to place (default 5, at most 100000)")->type_name("N");
     static const std::map<std::string, Layout> kLayouts{
         {"fan", Layout::Fan}, {"line", Layout::Line}, {"grid", Layout::Grid}};
     app.add_option("--layout", raw.layout,
@@ -71,15 +158,15 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
         ->type_name("fan|line|grid")
         ->check(CLI::IsMember({"fan", "line", "grid"}).description(""))
         ->each([&o](const std::string& name) { o.layout = kLayouts.at(name); });
-    app.add_option("--range", o.rangeKm, "the layout's reach in km")->type_name("KM")->check(CLI::Range(0.01, 1000.0).description(""));
+    app.add_option("--range", raw.range, "the layout's reach in km, from 0.01 to 1000")->type_name("KM");
     app.add_option("--points", o.pointsFile,
                    "fixed points from a CSV file instead of a layout: latitude,longitude,altitude (degrees, degrees, "
                    "feet) a line; # comments, blank lines, a first line of column names, quoted fields and a UTF-8 "
                    "byte-order mark are allowed")
         ->type_name("FILE");
     app.add_option("--route", o.routeFile,
-                   "the aircraft flies this CSV route (time s, latitude, longitude, altitude ft a line), interpolated, "
-                   "instead of north-east at 250 kt and 10000 ft")
+                   "the aircraft flies this CSV route (time s, latitude, longitude, altitude ft a line, read as "
+                   "--points is), interpolated, instead of north-east at 250 kt and 10000 ft")
         ->type_name("FILE");
     app.add_option("--terrain", o.terrainFile,
                    "real ground instead of the built-in relief: any raster elevation model GDAL reads (GeoTIFF, SRTM "
@@ -90,30 +177,29 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "deliver the pause message (56) at these times (default 2; off for none)")
         ->type_name("S[,S...]");
     app.add_option("--resume-at", raw.resumeAt,
-                   "deliver the resume message (57) at these times (default: 1 s after each pause)")
+                   "deliver the resume message (57) at these times (default: 1 s after each pause; off for none)")
         ->type_name("S[,S...]");
-    app.add_option("--active-at", raw.activeAt, "set WZ_Active to 1 at these times (it starts at 0 then)")
+    app.add_option("--active-at", raw.activeAt, "set WZ_Active to 1 at these times (it starts at 0 then; off for none)")
         ->type_name("S[,S...]");
-    app.add_option("--inactive-at", raw.inactiveAt, "set WZ_Active to 0 at these times")->type_name("S[,S...]");
-    app.add_option("--interval", o.intervalMs,
-                   "set WZ_UpdateInterval to MS after the vorn gauge's initialisation (0: continuous, -1: once)")
+    app.add_option("--inactive-at", raw.inactiveAt, "set WZ_Active to 0 at these times (off for none)")->type_name("S[,S...]");
+    app.add_option("--interval", raw.interval,
+                   "set WZ_UpdateInterval to MS after the vorn gauge's initialisation (0: continuous, -1: once; from "
+                   "-4294967296 to 4294967296)")
         ->type_name("MS");
-    app.add_option("--param", o.parameters, "the vorn gauge's parameter string as given (default: the point count)")
+    app.add_option("--param", o.parameters, "the vorn gauge's parameter string as given, \"\" or --param= for none (default: the point count)")
         ->type_name("TEXT");
-    app.add_option("--select", o.select, "click Next N times on the display once it is installed")
-        ->type_name("N")
-        ->check(CLI::Range(0, kMaxPoints).description(""));
+    app.add_option("--select", raw.select, "click Next N times on the display once it is installed (0 to 100000)")->type_name("N");
     app.add_option("--click", raw.clicks, "click the display's Next or Previous area at these times")
         ->type_name("next@S,previous@S...");
     app.add_option("--csv", o.csvFile, "write every published sample: time, point, latitude, longitude, altitude, "
-                                       "elevation")
+                                       "elevation (a file: - is refused)")
         ->type_name("FILE");
     app.add_flag("--json", o.json, "print the summary as JSON instead of the live view and the summary text");
-    app.add_option("--render", o.renderFile, "draw the display gauge as the host would (native build only)")
+    app.add_option("--render", o.renderFile, "draw the display gauge as the host would, as PNG (native build only)")
         ->type_name("FILE.png");
     app.add_option("--profile", o.profileFile,
                    "draw the terrain profile ahead: published elevations against distance, with the aircraft's "
-                   "altitude (native build only)")
+                   "altitude, as PNG (native build only)")
         ->type_name("FILE.png");
 }
 
@@ -135,6 +221,12 @@ void take_timed_values(Options& o, const Raw& raw, const CLI::App& app) {
     if (app.count("--click")) o.clicks = parse_clicks("--click", raw.clicks);
 }
 
+bool has_extension(const std::string& path, const std::string& extension) {
+    std::string actual = fs::path(path).extension().string();
+    std::transform(actual.begin(), actual.end(), actual.begin(), [](unsigned char c) { return std::tolower(c); });
+    return extension.empty() || actual == extension;
+}
+
 void check(const Options& o, const CLI::App& app) {
     if (!o.pointsFile.empty()) {
         for (const char* layoutOption : {"--count", "--layout", "--range", "--route"})
@@ -142,7 +234,14 @@ void check(const Options& o, const CLI::App& app) {
                 throw UsageError(std::string(layoutOption) +
                                  " places the points around the aircraft; with --points the file gives the points");
     }
-    if (o.intervalMs && !std::isfinite(*o.intervalMs)) throw UsageError("--interval takes a number of milliseconds");
+    if (o.csvFile == "-")
+        throw UsageError("--csv - would write a file named '-': the CSV goes to a file, not to standard output "
+                         "(name it ./- if that is the file you want)");
+    for (const NamedFile& output : output_files(o))
+        if (!output.path.empty() && !has_extension(output.path, output.extension))
+            throw UsageError(std::string(output.option) + " " + output.path + ": probe-host writes " +
+                             output.extension + " files only: give it a name ending in " + output.extension);
+    check_files_distinct(input_files(o), output_files(o));
     if (!kRenderAvailable)
         for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile}})
             if (!path.empty()) throw UsageError(std::string(option) + " " + kRenderUnavailable);
@@ -152,6 +251,18 @@ void check(const Options& o, const CLI::App& app) {
 }
 
 }  // namespace
+
+std::vector<NamedFile> input_files(const Options& o) {
+    return {{o.module.empty() ? "the default --module" : "--module",
+             o.module.empty() ? hostsim::default_module_path() : o.module},
+            {"--terrain", o.terrainFile},
+            {"--points", o.pointsFile},
+            {"--route", o.routeFile}};
+}
+
+std::vector<NamedFile> output_files(const Options& o) {
+    return {{"--csv", o.csvFile}, {"--render", o.renderFile, ".png"}, {"--profile", o.profileFile, ".png"}};
+}
 
 double default_range_km(Layout layout) {
     switch (layout) {
@@ -170,24 +281,24 @@ std::optional<Options> parse_options(int argc, const char* const* argv) {
     // A later option overrides an earlier one, so a script's defaults can be
     // followed by the user's own.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.allow_extras();  // leftover words are reported below, after the values spelt like options
+    app.allow_extras();  // leftover words are reported below, in the user's terms
     add_options(app, options, raw);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
+    std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (asks_for_help(words)) {
         std::fputs(app.help().c_str(), stdout);
         return std::nullopt;
+    }
+    std::vector<std::string> reversed = words_to_parse(app, words);
+    try {
+        app.parse(reversed);
     } catch (const CLI::ParseError& e) {
         throw UsageError(e.what());
     }
-    for (const CLI::Option* option : app.get_options())
-        for (const std::string& value : option->results())
-            if (std::string problem = not_an_option(value); !problem.empty())
-                throw UsageError(option->get_name() + " " + problem);
     if (!app.remaining().empty()) {
         std::string word = app.remaining().front();
         throw UsageError((word.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") + word + "'");
     }
+    take_numbers(options, raw, app);
     take_timed_values(options, raw, app);
     check(options, app);
     return options;

@@ -46,6 +46,20 @@ struct Options {
     bool json = false;
 };
 
+// A file an option names, and the extension an output must have ("" for any).
+struct NamedFile {
+    const char* option;
+    std::string path;
+    const char* extension = "";
+};
+
+// The files a run reads.
+std::vector<NamedFile> input_files(const Options& options);
+// The files a run writes, one line each in options.cpp: a new output added
+// there is checked against the inputs and the other outputs, and named in
+// the summary and the JSON.
+std::vector<NamedFile> output_files(const Options& options);
+
 // The options, or nothing when the user asked for the help (printed to
 // stdout). Throws UsageError.
 std::optional<Options> parse_options(int argc, const char* const* argv);

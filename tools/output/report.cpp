@@ -36,6 +36,20 @@ void print_samples_line(std::FILE* out, const RunResult& run) {
                      static_cast<unsigned long long>(run.samplesOff), run.largestDifferenceFt);
 }
 
+std::string csv_state(const RunResult& run) {
+    char text[192];
+    uint64_t due = run.samplesChecked;
+    if (run.csvRows == due) {
+        std::snprintf(text, sizeof text, " (%llu samples)", static_cast<unsigned long long>(due));
+        return text;
+    }
+    std::snprintf(text, sizeof text, " INCOMPLETE: %llu of %llu samples, %s", static_cast<unsigned long long>(run.csvRows),
+                  static_cast<unsigned long long>(due),
+                  run.csvStopped ? "its finish stopped by a signal; its last line is whole"
+                                 : "the rest left out when the writing fell behind");
+    return text;
+}
+
 }  // namespace
 
 bool failed(const RunResult& run, const std::string& path) {
@@ -51,6 +65,7 @@ void print_live_header(std::FILE* out, const RunResult& run) {
     std::fprintf(out, "  gauges   terrain_probe!vorn \"%s\" and terrain_probe!display installed\n",
                  run.parameters.c_str());
     if (!run.flight.empty()) std::fprintf(out, "  aircraft %s\n", run.flight.c_str());
+    if (run.selectClicks) std::fprintf(out, "  display  Next clicked %d times (--select)\n", run.selectClicks);
     for (const std::string& warning : run.warnings) std::fprintf(out, "  warning: %s\n", warning.c_str());
     std::fprintf(out, "\n");
     std::fflush(out);
@@ -78,7 +93,7 @@ void print_event(std::FILE* out, const FrameEvent& event, double seconds) {
     std::fflush(out);
 }
 
-void print_summary(std::FILE* out, const Options& options, const RunResult& run) {
+void print_summary(std::FILE* out, const RunResult& run) {
     const CycleStats& s = run.stats;
     std::fprintf(out, "\nSummary (%.1f s, %llu frames, %llu missed%s)\n", run.seconds,
                  static_cast<unsigned long long>(run.frames), static_cast<unsigned long long>(run.missedFrames),
@@ -87,14 +102,14 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
                  run.pdk == 1.0 ? "the module obtained the host's PDK root" : "no PDK root: the module has no services");
     std::fprintf(out, "  WZ_pSurface   %g (%s)\n", run.surface,
                  run.surface == 1.0 ? "the module obtained the surface service" : "no surface service: nothing is sampled");
-    std::fprintf(out, "  cycles        %llu, %llu of them begun while paused\n",
+    std::fprintf(out, "  cycles        %llu; %llu began while the simulation was paused, and sample nothing then\n",
                  static_cast<unsigned long long>(s.cycles), static_cast<unsigned long long>(s.pausedCycles));
     std::fprintf(out, "  WZ_PointCount %g\n", run.pointCount);
     print_samples_line(out, run);
     if (s.periods)
         std::fprintf(out,
                      "  cycle period  %.2f ms mean (min %.2f, max %.2f) against WZ_UpdateInterval %g ms;\n"
-                     "                the sampling itself takes %.3f ms of it\n",
+                     "                a cycle that samples spends %.3f ms sampling before its wait\n",
                      s.meanPeriodMs, s.minPeriodMs, s.maxPeriodMs, s.intervalMs, s.meanWorkMs);
     else
         std::fprintf(out, "  cycle period  not measured (fewer than two cycles)\n");
@@ -104,18 +119,27 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
     else
         std::fprintf(out, "  stop latency  not measured: %s\n", run.stopNote.c_str());
     std::fprintf(out, "  pause         %s\n", pause_text(run).c_str());
-    for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());
+    if (run.selectClicks) std::fprintf(out, "  select        Next clicked %d times once the display was installed\n", run.selectClicks);
     for (size_t i = 0; i < run.picture.texts.size(); ++i)
         std::fprintf(out, "  %-12s  %s\n", i == 0 ? "display" : "", cp1252_to_utf8(run.picture.texts[i].text).c_str());
     std::fprintf(out, "  host          %s\n",
                  run.hostProblems.empty() ? "every reference returned, no forbidden call" : run.hostProblems.c_str());
-    if (!options.csvFile.empty() && !failed(run, options.csvFile))
-        std::fprintf(out, "  csv           %s (%llu samples)\n", options.csvFile.c_str(),
-                     static_cast<unsigned long long>(run.samplesChecked));
-    for (const auto& [label, path] : {std::pair{"render", options.renderFile}, std::pair{"profile", options.profileFile}})
-        if (!path.empty() && !failed(run, path)) std::fprintf(out, "  %-12s  %s\n", label, path.c_str());
     for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());
+    std::fflush(out);
+}
+
+void print_closing(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict) {
+    for (const NamedFile& output : output_files(options)) {
+        if (output.path.empty() || failed(run, output.path)) continue;
+        std::fprintf(out, "  %-12s  %s", output.option + 2, output.path.c_str());
+        if (output.path == options.csvFile) std::fputs(csv_state(run).c_str(), out);
+        std::fputs("\n", out);
+    }
     for (const std::string& error : run.outputErrors) std::fprintf(out, "  not written   %s\n", error.c_str());
+    std::fprintf(out, "  verdict       %s (exit status %d)\n",
+                 !verdict.failed.empty() ? "FAILED" : run.signalStatus ? "stopped by a signal" : "passed",
+                 verdict.exitStatus);
+    for (const FailedCheck& f : verdict.failed) std::fprintf(out, "    %s: %s\n", f.check.c_str(), f.says.c_str());
     std::fflush(out);
 }
 

@@ -10,6 +10,7 @@
 #include "message_thread.h"
 #include "options.h"
 #include "session.h"
+#include "verdict.h"
 
 namespace probe {
 
@@ -26,9 +27,13 @@ void print_live_header(std::FILE* out, const RunResult& run);
 void print_live(std::FILE* out, const LiveStatus& status);
 void print_message(std::FILE* out, const Message& message);
 void print_event(std::FILE* out, const FrameEvent& event, double seconds);
-void print_summary(std::FILE* out, const Options& options, const RunResult& run);
+// The summary's figures, checks and warnings: printed as soon as the run
+// has ended, before the CSV's rest is finished.
+void print_summary(std::FILE* out, const RunResult& run);
+// The files written, what could not be written, and the verdict.
+void print_closing(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict);
 // Whether an output's write failed, by its path.
 bool failed(const RunResult& run, const std::string& path);
-void print_json(std::FILE* out, const Options& options, const RunResult& run);
+void print_json(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict);
 
 }  // namespace probe

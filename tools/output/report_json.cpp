@@ -32,9 +32,15 @@ json points_of(const RunResult& run) {
     return points;
 }
 
+json verdict_of(const Verdict& verdict) {
+    json failed = json::array();
+    for (const FailedCheck& f : verdict.failed) failed.push_back({{"check", f.check}, {"says", f.says}});
+    return {{"passed", verdict.failed.empty()}, {"failed", failed}, {"exit_status", verdict.exitStatus}};
+}
+
 }  // namespace
 
-void print_json(std::FILE* out, const Options& options, const RunResult& run) {
+void print_json(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict) {
     const CycleStats& s = run.stats;
     json messages = json::array(), display = json::array();
     for (const Message& m : run.messages) messages.push_back({{"value", m.value}, {"seconds", number(m.seconds)}});
@@ -70,10 +76,13 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run) {
         {"host_problems", run.hostProblems},
         {"points", points_of(run)},
         {"warnings", warnings},
-        {"csv", path_or_null(run, options.csvFile)},
-        {"render", path_or_null(run, options.renderFile)},
-        {"profile", path_or_null(run, options.profileFile)},
+        {"select_clicks", run.selectClicks},
     };
+    for (const NamedFile& output : output_files(options)) summary[output.option + 2] = path_or_null(run, output.path);
+    summary["csv_rows"] = run.csvRows;
+    summary["csv_left_out"] = run.csvLeftOut;
+    summary["csv_complete"] = options.csvFile.empty() ? json(nullptr) : json(run.csvRows == run.samplesChecked);
+    summary["verdict"] = verdict_of(verdict);
     if (!run.stopLatencyMs) summary["stop_note"] = run.stopNote;
     std::fputs(summary.dump(2, ' ', false, json::error_handler_t::replace).c_str(), out);
     std::fputs("\n", out);

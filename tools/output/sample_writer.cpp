@@ -1,14 +1,18 @@
-// Sample rows and the terrain check. The surface service answers in a
+// Sample rows and the terrain check, on two threads: the checker takes
+// every sample from the recorder and checks it, whatever the disk does, and
+// the file thread writes the queued rows. The surface service answers in a
 // 32-bit float, so the model's value is compared after the same narrowing.
 // Rows are formatted with to_chars: a run of a hundred thousand points
 // writes millions of them.
 #include "sample_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "errors.h"
 #include "progress_bar.h"
@@ -20,6 +24,7 @@ constexpr double kToleranceFt = 0.01;
 constexpr size_t kFileBuffer = 1 << 20;
 constexpr auto kPoll = std::chrono::milliseconds(20);
 constexpr auto kProgressAfter = std::chrono::milliseconds(300);
+constexpr size_t kRowsPerChunk = 4096;
 
 char* put(char* at, char* end, double value, int decimals) {
     return std::to_chars(at, end, value, std::chars_format::fixed, decimals).ptr;
@@ -45,72 +50,131 @@ SampleWriter::SampleWriter(const std::string& csvPath, std::shared_ptr<const hos
 
 SampleWriter::~SampleWriter() {
     ending_ = true;
-    if (thread_.joinable()) thread_.join();
+    if (checker_.joinable()) checker_.join();
+    stop_writing();
+    if (fileThread_.joinable()) fileThread_.join();
     if (csv_) std::fclose(csv_);
 }
 
 void SampleWriter::start(SampleRecorder& recorder) {
     recorder_ = &recorder;
-    thread_ = std::thread([this] { run(); });
+    checker_ = std::thread([this] { check_samples(); });
+    if (csv_) fileThread_ = std::thread([this] { write_rows(); });
 }
 
-void SampleWriter::run() {
+void SampleWriter::check_samples() {
     for (;;) {
         bool last = ending_.load();  // read before taking, so nothing recorded before the end is missed
         std::vector<Sample> samples = recorder_->take_samples();
-        write(samples);
-        if (last && samples.empty()) break;
+        for (const Sample& s : samples) check(s);
+        if (csv_) queue_rows(samples);
+        if (last) break;
         if (samples.empty()) std::this_thread::sleep_for(kPoll);
+    }
+    std::lock_guard<std::mutex> hold(lock_);
+    checkedAll_ = true;
+    wake_.notify_all();
+}
+
+void SampleWriter::check(const Sample& s) {
+    double latitude = hostsim::radians(s.latitudeDeg), longitude = hostsim::radians(s.longitudeDeg);
+    if (!terrain_->covers(latitude, longitude)) ++outside_;
+    float expected = static_cast<float>(terrain_->elevation_feet(latitude, longitude));
+    double difference = std::fabs(s.elevationFt - expected);
+    if (!(difference <= kToleranceFt)) ++mismatches_;
+    if (difference > largestDifference_ || std::isnan(difference)) largestDifference_ = difference;
+    rows_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void SampleWriter::queue_rows(const std::vector<Sample>& samples) {
+    if (samples.empty()) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const Sample& s : samples) {
+        if (queue_.size() < kMaxQueuedRows) queue_.push_back(s);
+        else ++leftOut_;
+    }
+    wake_.notify_all();
+}
+
+// A chunk of rows at a time, taken out of the queue so that the checker
+// never waits for the disk.
+void SampleWriter::write_rows() {
+    std::vector<Sample> chunk;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> hold(lock_);
+            wake_.wait(hold, [this] { return !queue_.empty() || checkedAll_ || stopWriting_; });
+            if (stopWriting_ || queue_.empty()) break;
+            size_t rows = std::min(queue_.size(), kRowsPerChunk);
+            chunk.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(rows));
+            queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(rows));
+        }
+        for (const Sample& s : chunk) {
+            if (stopWriting_.load(std::memory_order_relaxed)) break;
+            write_row(s);
+        }
     }
     done_ = true;
 }
 
-void SampleWriter::write(const std::vector<Sample>& samples) {
+void SampleWriter::write_row(const Sample& s) {
     char row[192];
     char* end = row + sizeof row;
-    for (const Sample& s : samples) {
-        double latitude = hostsim::radians(s.latitudeDeg), longitude = hostsim::radians(s.longitudeDeg);
-        if (!terrain_->covers(latitude, longitude)) ++outside_;
-        float expected = static_cast<float>(terrain_->elevation_feet(latitude, longitude));
-        double difference = std::fabs(s.elevationFt - expected);
-        if (!(difference <= kToleranceFt)) ++mismatches_;
-        if (difference > largestDifference_ || std::isnan(difference)) largestDifference_ = difference;
-        rows_.fetch_add(1, std::memory_order_relaxed);
-        if (!csv_) continue;
-        char* at = put(row, end, s.seconds, 6);
-        *at++ = ',';
-        at = std::to_chars(at, end, s.point).ptr;
-        *at++ = ',';
-        at = put(at, end, s.latitudeDeg, 9);
-        *at++ = ',';
-        at = put(at, end, s.longitudeDeg, 9);
-        *at++ = ',';
-        at = put(at, end, s.altitudeFt, 3);
-        *at++ = ',';
-        at = put(at, end, s.elevationFt, 4);
-        *at++ = '\n';
-        std::fwrite(row, 1, static_cast<size_t>(at - row), csv_);
-    }
+    char* at = put(row, end, s.seconds, 6);
+    *at++ = ',';
+    at = std::to_chars(at, end, s.point).ptr;
+    *at++ = ',';
+    at = put(at, end, s.latitudeDeg, 9);
+    *at++ = ',';
+    at = put(at, end, s.longitudeDeg, 9);
+    *at++ = ',';
+    at = put(at, end, s.altitudeFt, 3);
+    *at++ = ',';
+    at = put(at, end, s.elevationFt, 4);
+    *at++ = '\n';
+    std::fwrite(row, 1, static_cast<size_t>(at - row), csv_);
+    written_.fetch_add(1, std::memory_order_relaxed);
 }
 
-void SampleWriter::show_progress() {
-    ProgressBar bar("writing " + path_);
-    auto began = std::chrono::steady_clock::now();
-    while (!done_.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (std::chrono::steady_clock::now() - began < kProgressAfter) continue;
-        uint64_t total = rows_.load() + recorder_->pending();
-        bar.show(rows_.load(), total);
-    }
-    bar.close(rows_.load());
+void SampleWriter::stop_writing() {
+    std::lock_guard<std::mutex> hold(lock_);
+    stopWriting_ = true;
+    wake_.notify_all();
 }
 
-std::string SampleWriter::finish() {
-    if (!thread_.joinable()) return error_;
+void SampleWriter::check_all() {
     ending_ = true;
-    if (csv_ && ProgressBar::wanted()) show_progress();
-    thread_.join();
-    if (!csv_) return error_;
+    if (checker_.joinable()) checker_.join();
+}
+
+// Says what is being finished once it takes a while, and passes a stop on
+// to the file thread.
+void SampleWriter::show_finish(const std::function<bool()>& stop) {
+    std::unique_ptr<ProgressBar> bar;
+    uint64_t total = rows_.load() - leftOut_;  // final: every sample is checked by now
+    auto began = std::chrono::steady_clock::now();
+    bool announced = false;
+    while (!done_.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (stop() && !stopWriting_) stop_writing();
+        if (!announced && std::chrono::steady_clock::now() - began >= kProgressAfter) {
+            announced = true;
+            std::fprintf(stderr, "probe-host: finishing --csv %s: %llu of %llu rows written; Ctrl-C stops it at a "
+                                 "whole line\n",
+                         path_.c_str(), static_cast<unsigned long long>(written_.load()),
+                         static_cast<unsigned long long>(total));
+            if (ProgressBar::wanted()) bar = std::make_unique<ProgressBar>("writing " + path_);
+        }
+        if (bar) bar->show(written_.load(), total);
+    }
+    if (bar) bar->close(written_.load());
+}
+
+std::string SampleWriter::finish(const std::function<bool()>& stop) {
+    check_all();
+    if (!fileThread_.joinable()) return error_;
+    show_finish(stop);
+    fileThread_.join();
     bool failed = std::ferror(csv_) != 0;
     failed = std::fflush(csv_) != 0 || failed;
     int reason = errno;

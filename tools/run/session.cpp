@@ -78,9 +78,10 @@ Setup prepare(const Options& options) {
     return setup;
 }
 
+// The CSV is opened for writing at once, by its writer.
 void check_outputs(const Options& options) {
-    check_output_path("--render", options.renderFile);
-    check_output_path("--profile", options.profileFile);
+    for (const NamedFile& output : output_files(options))
+        if (output.path != options.csvFile) check_output_path(output.option, output.path);
 }
 
 std::string module_path(const Options& options) {
@@ -107,11 +108,15 @@ DisplayPicture capture_display(const hostsim::Module& module, hostsim::Gauge& di
     return picture;
 }
 
-std::string host_problems(hostsim::Host& host) {
-    std::string problems = host.ledger().report();
-    for (const std::string& trap : host.traps()) problems += "the module called the forbidden " + trap + "; ";
-    for (const std::string& fault : host.faults()) problems += fault + "; ";
-    return problems;
+// What the host saw the module do wrong, each kind apart so that the
+// verdict can name it, and all of it together for the summary.
+void note_host_problems(hostsim::Host& host, RunResult& result) {
+    result.referenceProblems = host.ledger().report();
+    for (const std::string& trap : host.traps()) result.forbiddenCalls.push_back("the module called the forbidden " + trap);
+    result.hostFaults = host.faults();
+    result.hostProblems = result.referenceProblems;
+    for (const auto* list : {&result.forbiddenCalls, &result.hostFaults})
+        for (const std::string& problem : *list) result.hostProblems += problem + "; ";
 }
 
 // Distances from the aircraft, or along fixed points from the first.
@@ -182,6 +187,7 @@ private:
         host_.set(activeId_, timeline_.activeAtStart ? 1.0 : 0.0);
         clicks_.emplace(*display_);
         for (int i = 0; i < options_.select; ++i) clicks_->click(Button::Next);
+        result_.selectClicks = options_.select;
         aircraft_ = setup_.flight.at(0.0);
         setup_.probes.place(aircraft_, positions_);
         points_->write(positions_);
@@ -274,14 +280,15 @@ private:
             result_.stopNote = "no worker was running at the disconnect";
         else if (!(result_.stopLatencyMs = worker.milliseconds_until_gone(disconnect, kStopBound)))
             result_.stopNote = "the worker was still running 5 s after the disconnect";
+        result_.stopTooSlow = running && !result_.stopLatencyMs;
+        result_.stopBoundMs = std::chrono::duration<double, std::milli>(kStopBound).count();
         display_->unload();
         module_->deinit();
         messages_->stop();
         host_.set_observer(nullptr);
         take_messages();
 
-        std::string csvError = writer_.finish();
-        if (!csvError.empty()) result_.outputErrors.push_back(csvError);
+        writer_.check_all();
         result_.stats = recorder_->stats();
         result_.samplesChecked = writer_.rows();
         result_.samplesOff = writer_.mismatches();
@@ -291,8 +298,26 @@ private:
             result_.warnings.push_back(std::to_string(result_.samplesOutside) + " of " +
                                        std::to_string(result_.samplesChecked) +
                                        " samples fell outside the terrain data, where the ground reads 0 ft");
-        result_.hostProblems = host_problems(host_);
+        result_.csvLeftOut = writer_.left_out();
+        if (result_.csvLeftOut)
+            result_.warnings.push_back(std::to_string(result_.csvLeftOut) + " samples were checked but left out of --csv " +
+                                       options_.csvFile + ": the writing fell more than " +
+                                       std::to_string(kMaxQueuedRows) + " rows behind");
+        note_host_problems(host_, result_);
         collect_points();
+        if (live_.ended) live_.ended(result_);
+        finish_outputs();
+    }
+
+    // The CSV's rest, after the summary: a signal from here on stops it at
+    // a whole line.
+    void finish_outputs() {
+        begin_finishing();
+        std::string csvError = writer_.finish(finish_stopped);
+        if (!csvError.empty()) result_.outputErrors.push_back(csvError);
+        result_.csvRows = writer_.written();
+        result_.csvStopped = writer_.stopped();
+        result_.signalStatus = interrupt_status();
     }
 
     void collect_points() {

@@ -51,6 +51,16 @@ struct RunResult {
     uint64_t samplesOutside = 0;  // taken where the terrain model has no data
     double largestDifferenceFt = 0;
     std::string hostProblems;  // references kept or over-released, forbidden calls, faults; "" when none
+    std::string referenceProblems;            // references kept or over-released; "" when none
+    std::vector<std::string> forbiddenCalls;  // the forbidden functions the module called
+    std::vector<std::string> hostFaults;      // hostsim's fault record
+    bool stopTooSlow = false;                 // the worker outlived the stop latency's bound
+    double stopBoundMs = 0;
+    uint64_t csvRows = 0;      // rows the CSV holds
+    uint64_t csvLeftOut = 0;   // samples left out of the CSV: its queue was full
+    bool csvStopped = false;   // its finish was stopped by a signal
+    int signalStatus = 0;      // 128 plus the first signal's number, 0 when none came
+    int selectClicks = 0;      // Next clicks made once the display was installed
     std::vector<std::string> warnings;
     std::vector<std::string> outputErrors;  // outputs that could not be written
 };
@@ -61,6 +71,9 @@ struct LiveView {
     std::function<void(const LiveStatus&)> second;
     std::function<void(const Message&)> message;
     std::function<void(const FrameEvent&, double seconds)> event;
+    // The module is unloaded and every figure final; the CSV may still be
+    // being finished.
+    std::function<void(RunResult&)> ended;
 };
 
 // Throws FileError (or hostsim's LoadError and TerrainFileError) before the
