@@ -67,11 +67,11 @@ void Probes::place(const Aircraft& aircraft, std::vector<Position>& out) const {
     // One degree's metres at the aircraft's latitude, for all its points.
     Position north = moved(aircraft.position, 1.0, 1.0);
     double degPerMNorth = north.latitudeDeg - aircraft.position.latitudeDeg;
-    double degPerMEast = north.longitudeDeg - aircraft.position.longitudeDeg;
+    double degPerMEast = longitude_difference(aircraft.position.longitudeDeg, north.longitudeDeg);
     for (size_t i = 0; i < offsets_.size(); ++i) {
         const Offset& o = offsets_[i];
         out[i] = {aircraft.position.latitudeDeg + (o.aheadM * c - o.rightM * s) * degPerMNorth,
-                  aircraft.position.longitudeDeg + (o.aheadM * s + o.rightM * c) * degPerMEast,
+                  wrapped_longitude(aircraft.position.longitudeDeg + (o.aheadM * s + o.rightM * c) * degPerMEast),
                   aircraft.position.altitudeFt};
     }
 }
