@@ -329,6 +329,45 @@ TEST_F(ProbeHostTest, MessagesAreSentOnlyAsAskedAndLateOnesAreReported) {
     }
 }
 
+// The module's table takes its size from --param, which can differ from
+// the points probe-host places, and a route can end before the run: each
+// is warned about, and the JSON has every point of either kind.
+TEST_F(ProbeHostTest, PointsAndRoutesTheRunDisagreesWithAreWarnedAbout) {
+    std::string route = file("short.csv", "0,47.06,11.59,10000\n0.3,47.07,11.6,10000\n");
+    struct Case {
+        std::vector<std::string> args;
+        size_t points;
+        int firstUnplaced, firstUnsampled;  // the points beyond these
+        std::string says;
+    } cases[] = {
+        {{"--count", "10", "--param", "3"}, 10, 10, 3,
+         "the module's point table holds 3 points (parameter \"3\") and probe-host places 10: points 3 to 9 are never "
+         "sampled"},
+        {{"--count", "3", "--param", "10"}, 10, 3, 10,
+         "table holds 10 points (parameter \"10\") and probe-host places 3: points 3 to 9 are sampled where nothing "
+         "places them"},
+        {{"--route", route}, 5, 5, 5, "short.csv ends at 0.3 s, before the run's end at 1 s"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--seconds", "1", "--pause-at", "off", "--json"});
+        Outcome run = probe_host(args);
+        ASSERT_EQ(run.status, 0) << run.output;
+        nlohmann::json summary = summary_of(run);
+        EXPECT_TRUE(warned(summary, c.says)) << summary["warnings"];
+        ASSERT_EQ(summary["points"].size(), c.points);
+        for (size_t i = 0; i < c.points; ++i) {
+            const auto& p = summary["points"][i];
+            EXPECT_EQ(p["index"], i);
+            EXPECT_EQ(p["samples"].get<uint64_t>() > 0, static_cast<int>(i) < c.firstUnsampled) << i;
+            if (static_cast<int>(i) >= c.firstUnplaced) {
+                EXPECT_EQ(p["lat_deg"], 0.0);
+                EXPECT_EQ(p["lon_deg"], 0.0);
+            }
+        }
+    }
+}
+
 TEST_F(ProbeHostTest, FramesFollowTheWallClock) {
     // Enough points that a frame's work is felt: the run still ends on time
     // and every frame of its 18 a second is either run or counted missed.
