@@ -3,7 +3,9 @@
 // or a directory or archive of them mosaicked, so the simulated surface
 // service can answer with real ground. The whole grid is held in memory.
 //
-// Heights are metres unless the band's unit type says feet. A raster
+// Heights are metres unless the band's unit type names another length
+// (feet, US survey feet, km, ...); a unit that is not a length, and a
+// raster without a single measured cell, are refused. A raster
 // without a coordinate system is taken as WGS84 longitude and latitude in
 // degrees; any other is reached through a transformation from WGS84. Cell
 // values lie at cell centres; elevations are bilinear between centres and
