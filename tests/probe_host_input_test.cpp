@@ -1,6 +1,6 @@
 // probe-host's readers and geometry, tested directly: the points and route
 // files as spreadsheets save them, and the flight and the layouts where
-// longitudes wrap at the antimeridian.
+// positions wrap at the antimeridian and the poles.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -150,6 +150,13 @@ TEST(Antimeridian, LayoutsAroundTheAircraftWrapTheirLongitudes) {
     EXPECT_LT(out.back().longitudeDeg, -179.8);
     for (size_t i = 0; i < out.size(); ++i)
         EXPECT_NEAR(probe::distance_m(aircraft.position, out[i]), 20000.0 * (i + 1) / 9, 1.0) << i;
+    // Over a pole the line comes down the other side, half the world round,
+    // and at the pole itself every point is still somewhere.
+    probe::Probes::around(probe::Layout::Line, 4, 20).place({{89.95, 10, 5000}, 0.0}, out);
+    EXPECT_NEAR(out.back().latitudeDeg, 180 - 89.95 - 20000 / 111194.9, 1e-3);
+    EXPECT_NEAR(out.back().longitudeDeg, -170, 1e-9);
+    probe::Probes::around(probe::Layout::Fan, 4, 20).place({{90, 10, 5000}, 0.0}, out);
+    for (const Position& p : out) EXPECT_TRUE(std::isfinite(p.longitudeDeg) && p.latitudeDeg <= 90);
     // The default flight heads north-east from where it starts.
     probe::Position later = probe::Flight::straight(10, 179.999).at(60).position;
     EXPECT_GT(later.longitudeDeg, -180.0);

@@ -43,12 +43,24 @@ double wrapped_longitude(double degrees) {
 
 double longitude_difference(double fromDeg, double toDeg) { return wrapped_longitude(toDeg - fromDeg); }
 
+Position on_the_globe(Position p) {
+    if (p.latitudeDeg > 90.0) p.latitudeDeg = 180.0 - p.latitudeDeg, p.longitudeDeg += 180.0;
+    if (p.latitudeDeg < -90.0) p.latitudeDeg = -180.0 - p.latitudeDeg, p.longitudeDeg += 180.0;
+    p.latitudeDeg = std::clamp(p.latitudeDeg, -90.0, 90.0);
+    p.longitudeDeg = wrapped_longitude(p.longitudeDeg);
+    return p;
+}
+
+void degrees_per_metre(const Position& at, double& north, double& east) {
+    north = degrees(1.0 / kEarthRadiusM);
+    // At a pole itself east has no direction: a step there stays finite.
+    east = degrees(1.0 / (kEarthRadiusM * std::max(std::cos(radians(at.latitudeDeg)), 1e-9)));
+}
+
 Position moved(const Position& from, double northM, double eastM) {
-    Position to = from;
-    to.latitudeDeg += degrees(northM / kEarthRadiusM);
-    to.longitudeDeg =
-        wrapped_longitude(from.longitudeDeg + degrees(eastM / (kEarthRadiusM * std::cos(radians(from.latitudeDeg)))));
-    return to;
+    double north, east;
+    degrees_per_metre(from, north, east);
+    return on_the_globe({from.latitudeDeg + northM * north, from.longitudeDeg + eastM * east, from.altitudeFt});
 }
 
 double bearing_deg(const Position& from, const Position& to) {

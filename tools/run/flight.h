@@ -44,11 +44,17 @@ std::vector<RoutePoint> parse_route_csv(const std::string& bytes, const std::str
 
 // Flat-earth steps, good for the few tens of kilometres a layout spans;
 // they take the short way across the antimeridian, and the positions they
-// give have their longitudes in -180..180 (180 itself as -180).
+// give are on the globe, their longitudes in -180..180 (180 itself as -180).
 Position moved(const Position& from, double northM, double eastM);
 double bearing_deg(const Position& from, const Position& to);
 double distance_m(const Position& from, const Position& to);
+// The degrees of latitude and of longitude a metre north and a metre east
+// of a position span.
+void degrees_per_metre(const Position& at, double& north, double& east);
 double wrapped_longitude(double degrees);
+// A position stepped past a pole comes down the other side, half the
+// world round; its longitude wrapped.
+Position on_the_globe(Position p);
 // East from one longitude to another, the short way round: -180..180.
 double longitude_difference(double fromDeg, double toDeg);
 
