@@ -143,6 +143,8 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
     const std::string points = file("points.csv", "lat,lon,alt\n47.1,11.2,5000\n");
     const std::string badLine = file("bad.csv", "# peaks\n47.1,11.2,5000\n\n47.2,eleven,5000\n");
     const std::string shortLine = file("short.csv", "47.1,11.2,5000\n47.2,11.3\n");
+    const std::string hostile = file("hostile.csv", "47.1,11.2,5000\n47.2,\x1B]0;title\x07\x1B[2J,5000\n");
+    const std::string utf16Bare = file("bare.csv", std::string("4\0" "7\0,\0" "1\0" "1\0,\0" "9\0\n\0", 16));
     const std::string notModule = file("notes.dll", "these are not machine instructions\n");
     const std::string notRaster = file("N47E011.hgt", std::string(4096, '\0'));
 #if defined(_WIN32)
@@ -175,6 +177,8 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--points", dir.string()}, 1, "is a directory, not a CSV file"},
         {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
         {{"--points", shortLine}, 1, "short.csv line 2: expected latitude,longitude,altitude (3 fields), found 2"},
+        {{"--points", hostile}, 1, "hostile.csv line 2: longitude '\\x1B]0;title\\x07\\x1B[2J' is not a number"},
+        {{"--points", utf16Bare}, 1, "bare.csv is not text: it holds NUL bytes"},
 #if defined(TP_HAVE_GDAL)
         {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
         {{"--terrain", (dir / "missing").string()}, 1, "no terrain file or directory at"},
