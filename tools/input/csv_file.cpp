@@ -188,6 +188,7 @@ void drop_empty_columns(std::vector<CsvRow>& rows) {
         if (filled.size() < row.fields.size()) filled.resize(row.fields.size());
         for (size_t i = 0; i < row.fields.size(); ++i) filled[i] = filled[i] || !row.fields[i].empty();
     }
+    if (std::all_of(filled.begin(), filled.end(), [](bool f) { return f; })) return;
     for (CsvRow& row : rows) {
         std::vector<std::string> kept;
         for (size_t i = 0; i < row.fields.size(); ++i)
