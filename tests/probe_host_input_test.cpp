@@ -53,6 +53,11 @@ TEST(PointsFile, ReadsWhatSpreadsheetsSave) {
     expect_point(german[0], 47.1, 11.5, 10000, 2);
     expect_point(german[1], 47.25, -11.5, 9000.5, 3);
 
+    // Excel's line naming the separator comes first where it is written.
+    std::vector<FilePoint> named = points("sep=;\nlat;lon;alt\n47,1;11,5;10000\n");
+    ASSERT_EQ(named.size(), 1u);
+    expect_point(named[0], 47.1, 11.5, 10000, 3);
+
     // Rows and columns left empty around the data, and one between.
     std::vector<FilePoint> padded = points("lat,,lon,alt,,\n47.1,,11.5,10000,,\n,,,,,\n46.5,,11,\"12000\",,\n,,\n");
     ASSERT_EQ(padded.size(), 2u);

@@ -258,6 +258,12 @@ std::vector<CsvRow> parse_csv(const std::string& bytes, const std::string& name,
         if (content.empty() || content[0] == '#') continue;
         if (!separator) {
             if (content.find_first_not_of(",;\t \"") == std::string::npos) continue;  // an empty row
+            // Excel's own line naming the separator, as it writes one for
+            // other locales: "sep=;".
+            if (content.size() == 5 && content.compare(0, 4, "sep=") == 0) {
+                separator = content[4];
+                continue;
+            }
             separator = separator_of(content);
         }
         std::vector<std::string> fields = fields_of(lines[i], separator);

@@ -1,8 +1,8 @@
 // Reading the CSV files a user gives probe-host (points, routes), as a
 // spreadsheet saves them: UTF-8 with or without a byte-order mark, or
 // UTF-16 with one; lines ended by CR LF, LF or CR alone; fields split at
-// commas, or at semicolons (or tabs) where the file uses those, with
-// decimal commas then allowed; fields that may be quoted; # comments,
+// commas, or at semicolons (or tabs) where the file uses those or names
+// them in Excel's "sep=;" line, with decimal commas then allowed; fields that may be quoted; # comments,
 // blank lines, rows and columns left empty, and a first line that may
 // name the columns. Every error names the file and, for a bad line, the
 // line's number; field text in a message is shown safely.
