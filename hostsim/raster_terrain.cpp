@@ -402,14 +402,24 @@ bool RasterTerrain::inside(double column, double row) const {
     });
 }
 
+bool RasterTerrain::locate(double latitudeDeg, double longitudeDeg, double& column, double& row) const {
+    if (to_pixel(latitudeDeg, longitudeDeg, column, row) && inside(column, row)) return true;
+    // A grid in degrees may run past the antimeridian (179.5 to 180.5 E):
+    // a longitude reaches it a turn away, too.
+    if (toRaster_) return false;
+    for (double turn : {360.0, -360.0})
+        if (to_pixel(latitudeDeg, longitudeDeg + turn, column, row) && inside(column, row)) return true;
+    return false;
+}
+
 bool RasterTerrain::covers_degrees(double latitudeDeg, double longitudeDeg) const {
     double column = 0, row = 0;
-    return to_pixel(latitudeDeg, longitudeDeg, column, row) && inside(column, row);
+    return locate(latitudeDeg, longitudeDeg, column, row);
 }
 
 double RasterTerrain::elevation_metres(double latitudeDeg, double longitudeDeg) const {
     double column = 0, row = 0;
-    if (!to_pixel(latitudeDeg, longitudeDeg, column, row) || !inside(column, row)) return 0.0;
+    if (!locate(latitudeDeg, longitudeDeg, column, row)) return 0.0;
     // Values lie at cell centres, half a cell in from the cell's edges.
     double x = std::clamp(column - 0.5, 0.0, static_cast<double>(width_ - 1));
     double y = std::clamp(row - 0.5, 0.0, static_cast<double>(height_ - 1));

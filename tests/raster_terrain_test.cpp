@@ -85,6 +85,22 @@ TEST_F(RasterTerrainTest, CellValuesLieAtCellCentresInEachFormat) {
     EXPECT_DOUBLE_EQ(tile->centre_latitude(), 47.5);
 }
 
+// A grid cut out across the antimeridian runs on past 180 E in its own
+// longitudes; a point given at 179.9 W reads it there.
+TEST_F(RasterTerrainTest, GridAcrossTheAntimeridianIsReadFromBothSides) {
+    RasterLayout fiji;
+    fiji.west = 179.5, fiji.north = -16, fiji.width = 4, fiji.height = 2;
+    fiji.value = [](int, int c) { return 100.0 * c; };
+    auto grid = RasterTerrain::load(raster("AAIGrid", "fiji.asc", fiji));
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, 179.625), 0);
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, -179.625), 300);
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, 180.0), 150);
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, -180.0), 150);
+    EXPECT_TRUE(grid->covers_degrees(-16.125, -179.6));
+    EXPECT_FALSE(grid->covers_degrees(-16.125, -179.4));
+    EXPECT_FALSE(grid->covers_degrees(-16.125, 179.4));
+}
+
 TEST_F(RasterTerrainTest, GridEdgesReadTheGridWithinRoundingAndNoFurther) {
     RasterLayout layout;  // exactly 47..48 N, 11..12 E
     layout.value = bumpy;
