@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace hostsim {
 namespace {
@@ -61,6 +62,12 @@ using Srs = std::unique_ptr<void, SrsDestroyer>;
 
 std::string lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string number_text(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
     return text;
 }
 
@@ -172,18 +179,39 @@ Dataset mosaic(const std::string& path, const std::vector<Source>& sources) {
     return vrt;
 }
 
+// The units GDAL names for lengths, with their metres, and the short
+// forms band metadata uses for them. Compared without case.
+struct LengthUnit {
+    const char* name;
+    double metres;
+};
+constexpr LengthUnit kLengthUnits[] = {
+    {"", 1.0}, {"m", 1.0}, {"metre", 1.0}, {"metres", 1.0}, {"meter", 1.0}, {"meters", 1.0}, {SRS_UL_METER, 1.0},
+    {"ft", 0.3048}, {"foot", 0.3048}, {"feet", 0.3048}, {SRS_UL_FOOT, 0.3048}, {SRS_UL_INTL_FOOT, 0.3048},
+    {"us-ft", 1200.0 / 3937.0}, {"ftus", 1200.0 / 3937.0}, {"us survey foot", 1200.0 / 3937.0},
+    {"us survey feet", 1200.0 / 3937.0}, {SRS_UL_US_FOOT, 1200.0 / 3937.0},
+    {"km", 1000.0}, {"kilometre", 1000.0}, {"kilometres", 1000.0}, {SRS_UL_KILOMETER, 1000.0},
+    {"kilometers", 1000.0}, {"dm", 0.1}, {"decimetre", 0.1}, {SRS_UL_DECIMETER, 0.1},
+    {"cm", 0.01}, {"centimetre", 0.01}, {"centimetres", 0.01}, {SRS_UL_CENTIMETER, 0.01}, {"centimeters", 0.01},
+    {"mm", 0.001}, {"millimetre", 0.001}, {"millimetres", 0.001}, {SRS_UL_MILLIMETER, 0.001},
+    {"millimeters", 0.001}, {"yd", 0.9144}, {"yard", 0.9144}, {SRS_UL_INTL_YARD, 0.9144},
+    {SRS_UL_INTL_FATHOM, 1.8288}, {"fathom", 1.8288},
+};
+
+// The metres in one of the band's units, or 0 for a unit that is not a
+// known length.
 double metres_per_unit(const std::string& unitType) {
     std::string unit = lower(unitType);
-    bool feet = unit.find("ft") != std::string::npos || unit.find("foot") != std::string::npos ||
-                unit.find("feet") != std::string::npos;
-    if (!feet) return 1.0;
-    return unit.find("us") != std::string::npos ? 1200.0 / 3937.0 : 0.3048;
+    unit.erase(unit.find_last_not_of(' ') + 1);
+    unit.erase(0, unit.find_first_not_of(' '));
+    for (const LengthUnit& known : kLengthUnits)
+        if (unit == lower(known.name)) return known.metres;
+    return 0.0;
 }
 
 // Fills void cells from the measured cells around them, ring by ring
 // inwards: each void cell takes the mean of its eight neighbours that were
 // known before its ring, so the result does not depend on the scan order.
-// A grid without a single measurement is left at sea level.
 void fill_voids(std::vector<float>& metres, std::vector<uint8_t>& state, int width, int height) {
     auto for_neighbours = [width, height](size_t cell, auto&& visit) {
         int row = static_cast<int>(cell / width), column = static_cast<int>(cell % width);
@@ -299,6 +327,10 @@ std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path
     double scale = GDALGetRasterScale(band, nullptr), offset = GDALGetRasterOffset(band, nullptr);
     std::string unit = GDALGetRasterUnitType(band);
     double toMetres = metres_per_unit(unit);
+    if (toMetres == 0.0)
+        throw TerrainFileError("bad terrain " + path + ": its heights are in '" + unit +
+                               "', which is not a length probe-host knows (metres, feet, US survey feet, km, cm, "
+                               "mm, ...)");
     grid.state = cells_inside(grid.windows, grid.width, grid.height);
     for (size_t i = 0; i < cells; ++i) {
         float& v = grid.metres[i];
@@ -310,6 +342,10 @@ std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path
             v = static_cast<float>((v * scale + offset) * toMetres);
         }
     }
+    if (std::none_of(grid.state.begin(), grid.state.end(), [](uint8_t cell) { return cell == kKnown; }))
+        throw TerrainFileError("bad terrain " + path + ": none of its " + std::to_string(cells) +
+                               " cells holds a measured height (each is no-data" +
+                               (hasNoData ? ", " + number_text(noData) : std::string()) + ", or NaN)");
     fill_voids(grid.metres, grid.state, grid.width, grid.height);
 
     grid.srs = spatial_reference(dataset);
@@ -317,7 +353,7 @@ std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path
     grid.description = path + ": " + (sources.size() > 1 ? "mosaic of " + std::to_string(sources.size()) + " " : "") +
                        driver + ", " + std::to_string(grid.width) + " x " + std::to_string(grid.height) + " cells, " +
                        (grid.srs ? OSRGetName(grid.srs.get()) : std::string("no coordinate system: WGS84 degrees")) +
-                       ", heights in " + (toMetres == 1.0 ? "metres" : unit) +
+                       ", heights in " + (toMetres == 1.0 ? std::string("metres") : unit) +
                        "; no-data cells filled from neighbours: " + std::to_string(grid.voids);
     return std::make_shared<RasterTerrain>(std::move(grid));
 }
@@ -366,14 +402,24 @@ bool RasterTerrain::inside(double column, double row) const {
     });
 }
 
+bool RasterTerrain::locate(double latitudeDeg, double longitudeDeg, double& column, double& row) const {
+    if (to_pixel(latitudeDeg, longitudeDeg, column, row) && inside(column, row)) return true;
+    // A grid in degrees may run past the antimeridian (179.5 to 180.5 E):
+    // a longitude reaches it a turn away, too.
+    if (toRaster_) return false;
+    for (double turn : {360.0, -360.0})
+        if (to_pixel(latitudeDeg, longitudeDeg + turn, column, row) && inside(column, row)) return true;
+    return false;
+}
+
 bool RasterTerrain::covers_degrees(double latitudeDeg, double longitudeDeg) const {
     double column = 0, row = 0;
-    return to_pixel(latitudeDeg, longitudeDeg, column, row) && inside(column, row);
+    return locate(latitudeDeg, longitudeDeg, column, row);
 }
 
 double RasterTerrain::elevation_metres(double latitudeDeg, double longitudeDeg) const {
     double column = 0, row = 0;
-    if (!to_pixel(latitudeDeg, longitudeDeg, column, row) || !inside(column, row)) return 0.0;
+    if (!locate(latitudeDeg, longitudeDeg, column, row)) return 0.0;
     // Values lie at cell centres, half a cell in from the cell's edges.
     double x = std::clamp(column - 0.5, 0.0, static_cast<double>(width_ - 1));
     double y = std::clamp(row - 0.5, 0.0, static_cast<double>(height_ - 1));

@@ -3,12 +3,15 @@
 // or a directory or archive of them mosaicked, so the simulated surface
 // service can answer with real ground. The whole grid is held in memory.
 //
-// Heights are metres unless the band's unit type says feet. A raster
-// without a coordinate system is taken as WGS84 longitude and latitude in
-// degrees; any other is reached through a transformation from WGS84. Cell
-// values lie at cell centres; elevations are bilinear between centres and
-// held flat over the outer half cell. No-data cells are filled from their
-// neighbours at load.
+// Heights are metres unless the band's unit type names another length
+// (feet, US survey feet, km, ...); a unit that is not a length, and a
+// raster without a single measured cell, are refused. A raster without a
+// coordinate system is taken as WGS84 longitude and latitude in degrees
+// (one that runs past 180 E is reached from either side of the
+// antimeridian); any other is reached through a transformation from
+// WGS84. Cell values lie at cell centres; elevations are bilinear between
+// centres and held flat over the outer half cell. No-data cells are filled
+// from their neighbours at load.
 //
 // Not part of the Windows build, which has no GDAL (TP_HAVE_GDAL is
 // defined where it is).
@@ -67,6 +70,8 @@ private:
     // northern edge) of a WGS84 point; false when it cannot be transformed.
     bool to_pixel(double latitudeDeg, double longitudeDeg, double& column, double& row) const;
     bool inside(double column, double row) const;
+    // to_pixel() where the point lies on the grid; false off it.
+    bool locate(double latitudeDeg, double longitudeDeg, double& column, double& row) const;
     double cell(int row, int column) const { return metres_[static_cast<size_t>(row) * width_ + column]; }
 
     int width_ = 0, height_ = 0;

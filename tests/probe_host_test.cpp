@@ -156,6 +156,8 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
     const std::string points = file("points.csv", "lat,lon,alt\n47.1,11.2,5000\n");
     const std::string badLine = file("bad.csv", "# peaks\n47.1,11.2,5000\n\n47.2,eleven,5000\n");
     const std::string shortLine = file("short.csv", "47.1,11.2,5000\n47.2,11.3\n");
+    const std::string hostile = file("hostile.csv", "47.1,11.2,5000\n47.2,\x1B]0;title\x07\x1B[2J,5000\n");
+    const std::string utf16Bare = file("bare.csv", std::string("4\0" "7\0,\0" "1\0" "1\0,\0" "9\0\n\0", 16));
     const std::string notModule = file("notes.dll", "these are not machine instructions\n");
     const std::string notRaster = file("N47E011.hgt", std::string(4096, '\0'));
 #if defined(_WIN32)
@@ -188,6 +190,8 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--points", dir.string()}, 1, "is a directory, not a CSV file"},
         {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
         {{"--points", shortLine}, 1, "short.csv line 2: expected latitude,longitude,altitude (3 fields), found 2"},
+        {{"--points", hostile}, 1, "hostile.csv line 2: longitude '\\x1B]0;title\\x07\\x1B[2J' is not a number"},
+        {{"--points", utf16Bare}, 1, "bare.csv is not text: it holds NUL bytes"},
 #if defined(TP_HAVE_GDAL)
         {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
         {{"--terrain", (dir / "missing").string()}, 1, "no terrain file or directory at"},
@@ -411,6 +415,45 @@ TEST_F(ProbeHostTest, MessagesAreSentOnlyAsAskedAndLateOnesAreReported) {
         EXPECT_EQ(message_values(summary), c.messages) << run.out;
         if (c.warning.empty()) EXPECT_TRUE(summary["warnings"].empty()) << summary["warnings"];
         else EXPECT_TRUE(warned(summary, c.warning)) << summary["warnings"];
+    }
+}
+
+// The module's table takes its size from --param, which can differ from
+// the points probe-host places, and a route can end before the run: each
+// is warned about, and the JSON has every point of either kind.
+TEST_F(ProbeHostTest, PointsAndRoutesTheRunDisagreesWithAreWarnedAbout) {
+    std::string route = file("short.csv", "0,47.06,11.59,10000\n0.3,47.07,11.6,10000\n");
+    struct Case {
+        std::vector<std::string> args;
+        size_t points;
+        int firstUnplaced, firstUnsampled;  // the points beyond these
+        std::string says;
+    } cases[] = {
+        {{"--count", "10", "--param", "3"}, 10, 10, 3,
+         "the module's point table holds 3 points (parameter \"3\") and probe-host places 10: points 3 to 9 are never "
+         "sampled"},
+        {{"--count", "3", "--param", "10"}, 10, 3, 10,
+         "table holds 10 points (parameter \"10\") and probe-host places 3: points 3 to 9 are sampled where nothing "
+         "places them"},
+        {{"--route", route}, 5, 5, 5, "short.csv ends at 0.3 s, before the run's end at 1 s"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--seconds", "1", "--pause-at", "off", "--json"});
+        Outcome run = probe_host(args);
+        ASSERT_EQ(run.status, 0) << run.output;
+        nlohmann::json summary = summary_of(run);
+        EXPECT_TRUE(warned(summary, c.says)) << summary["warnings"];
+        ASSERT_EQ(summary["points"].size(), c.points);
+        for (size_t i = 0; i < c.points; ++i) {
+            const auto& p = summary["points"][i];
+            EXPECT_EQ(p["index"], i);
+            EXPECT_EQ(p["samples"].get<uint64_t>() > 0, static_cast<int>(i) < c.firstUnsampled) << i;
+            if (static_cast<int>(i) >= c.firstUnplaced) {
+                EXPECT_EQ(p["lat_deg"], 0.0);
+                EXPECT_EQ(p["lon_deg"], 0.0);
+            }
+        }
     }
 }
 

@@ -5,6 +5,9 @@
 
 #include <cpl_conv.h>
 
+#include <cmath>
+#include <utility>
+
 #include "hostsim/raster_terrain.h"
 #include "raster_files.h"
 #include "scratch_files.h"
@@ -82,6 +85,22 @@ TEST_F(RasterTerrainTest, CellValuesLieAtCellCentresInEachFormat) {
     EXPECT_DOUBLE_EQ(tile->centre_latitude(), 47.5);
 }
 
+// A grid cut out across the antimeridian runs on past 180 E in its own
+// longitudes; a point given at 179.9 W reads it there.
+TEST_F(RasterTerrainTest, GridAcrossTheAntimeridianIsReadFromBothSides) {
+    RasterLayout fiji;
+    fiji.west = 179.5, fiji.north = -16, fiji.width = 4, fiji.height = 2;
+    fiji.value = [](int, int c) { return 100.0 * c; };
+    auto grid = RasterTerrain::load(raster("AAIGrid", "fiji.asc", fiji));
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, 179.625), 0);
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, -179.625), 300);
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, 180.0), 150);
+    EXPECT_DOUBLE_EQ(grid->elevation_metres(-16.125, -180.0), 150);
+    EXPECT_TRUE(grid->covers_degrees(-16.125, -179.6));
+    EXPECT_FALSE(grid->covers_degrees(-16.125, -179.4));
+    EXPECT_FALSE(grid->covers_degrees(-16.125, 179.4));
+}
+
 TEST_F(RasterTerrainTest, GridEdgesReadTheGridWithinRoundingAndNoFurther) {
     RasterLayout layout;  // exactly 47..48 N, 11..12 E
     layout.value = bumpy;
@@ -112,6 +131,22 @@ TEST_F(RasterTerrainTest, NoDataUnitsAndCoordinateSystems) {
     feet.value = [](int, int) { return 1000.0; };
     EXPECT_NEAR(RasterTerrain::load(raster("GTiff", "feet.tif", feet))->elevation_feet(hostsim::radians(47.5), hostsim::radians(11.5)),
                 1000.0, 1e-3);
+
+    // Lengths GDAL names are converted; a unit that is no length is refused.
+    for (auto [unit, metres] : {std::pair<const char*, double>{"km", 1000.0}, {"Kilometer", 1000.0},
+                                {"US survey foot", 1200.0 / 3937.0}, {"cm", 0.01}, {"metre", 1.0}}) {
+        RasterLayout scaled = feet;
+        scaled.unit = unit;
+        scaled.value = [](int, int) { return 2.5; };
+        EXPECT_NEAR(RasterTerrain::load(raster("GTiff", "scaled.tif", scaled))->elevation_metres(47.5, 11.5),
+                    2.5 * metres, 1e-4)
+            << unit;
+    }
+    RasterLayout pressure = feet;
+    pressure.unit = "hPa";
+    std::string notLength = raster("GTiff", "pressure.tif", pressure);
+    EXPECT_NE(refusal(notLength).find("its heights are in 'hPa', which is not a length"), std::string::npos)
+        << refusal(notLength);
 
     // UTM zone 32 N, metres: 45 N on the zone's central meridian (9 E) lies
     // 4982950.4 m north of the equator, at easting 500000.
@@ -177,6 +212,16 @@ TEST_F(RasterTerrainTest, RefusesPathsWithoutUsableRasters) {
     east.west = 12;
     raster("GTiff", "mixed/west.tif", RasterLayout{});
     raster("AAIGrid", "mixed/east.asc", east);
+    // Not one measured cell: no neighbour to fill the voids from.
+    RasterLayout empty;
+    empty.noData = -32768;
+    empty.value = [](int, int) { return -32768.0; };
+    std::string voids = raster("GTiff", "voids.tif", empty);
+    empty.noData.reset();
+    empty.value = [](int, int) { return std::nan(""); };
+    raster("GTiff", "nan.tif", empty);
+    tp_test::write_file(dir / "voids.asc", "ncols 2\nnrows 2\nxllcorner 11\nyllcorner 47\ncellsize 0.5\n"
+                                           "NODATA_value -9999\n-9999 -9999\n-9999 -9999\n");
     struct Case {
         std::string path, says;
     } cases[] = {
@@ -185,6 +230,9 @@ TEST_F(RasterTerrainTest, RefusesPathsWithoutUsableRasters) {
         {(dir / "N47E011.hgt").string(), "not a raster GDAL can read"},
         {big, "20000 x 10000 cells, at most"},
         {(dir / "mixed").string(), "cannot mosaic its rasters"},
+        {voids, "none of its 16 cells holds a measured height (each is no-data, -32768, or NaN)"},
+        {(dir / "nan.tif").string(), "none of its 16 cells holds a measured height"},
+        {(dir / "voids.asc").string(), "none of its 4 cells holds a measured height (each is no-data, -9999, or NaN)"},
     };
     for (const Case& c : cases) {
         std::string message = refusal(c.path);

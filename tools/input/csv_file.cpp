@@ -1,9 +1,13 @@
-// The CSV reader shared by the points and route files.
+// The CSV reader shared by the points and route files: the file's bytes
+// to text, the text to lines, the lines to rows of fields.
 #include "csv_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,16 +16,138 @@
 namespace probe {
 namespace {
 
+constexpr size_t kQuotedBytes = 80;  // of a field, in a message
+
 std::string trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r");
+    size_t begin = text.find_first_not_of(" \t");
     if (begin == std::string::npos) return "";
-    size_t end = text.find_last_not_of(" \t\r");
+    size_t end = text.find_last_not_of(" \t");
     return text.substr(begin, end - begin + 1);
 }
 
-// Fields split at commas outside double quotes; a doubled quote inside a
-// quoted field is one quote.
-std::vector<std::string> fields_of(const std::string& line) {
+void append_utf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The length of the UTF-8 character at text[i], with its code point; 0
+// where the bytes there are not UTF-8 (overlong forms and surrogates
+// included).
+size_t utf8_at(const std::string& text, size_t i, uint32_t& code) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (!length || lead > 0xF4 || i + length > text.size()) return 0;
+    code = lead & (0x3Fu >> (length - 1));
+    for (size_t k = 1; k < length; ++k) {
+        auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = code << 6 | (next & 0x3F);
+    }
+    constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return 0;
+    return length;
+}
+
+// Characters a terminal acts on rather than shows: C0 and C1 controls
+// (ESC and CSI start escape sequences), DEL, and the marks that reorder
+// the text around them.
+bool acts_on_terminal(uint32_t code) {
+    return code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0x200E || code == 0x200F ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+// UTF-16 after its byte-order mark, as UTF-8; a lone surrogate or an odd
+// last byte becomes U+FFFD, which no field accepts.
+std::string utf16_to_utf8(const std::string& bytes, bool littleEndian) {
+    auto unit = [&](size_t i) -> uint32_t {
+        auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return littleEndian ? a | b << 8 : a << 8 | b;
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        uint32_t code = unit(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
+            uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                append_utf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        append_utf8(out, code >= 0xD800 && code < 0xE000 ? 0xFFFD : code);
+    }
+    if (i < bytes.size()) append_utf8(out, 0xFFFD);
+    return out;
+}
+
+bool starts_with(const std::string& bytes, const char* mark) { return bytes.compare(0, std::strlen(mark), mark) == 0; }
+
+// The file's text in UTF-8, whichever of the encodings a spreadsheet saves
+// it came in.
+std::string text_of(const std::string& bytes, const std::string& name, const std::string& what) {
+    if (starts_with(bytes, "\xEF\xBB\xBF")) return bytes.substr(3);
+    if (starts_with(bytes, "\xFF\xFE")) return utf16_to_utf8(bytes, true);
+    if (starts_with(bytes, "\xFE\xFF")) return utf16_to_utf8(bytes, false);
+    if (bytes.find('\0') != std::string::npos)
+        throw FileError(what + " " + name +
+                        " is not text: it holds NUL bytes (UTF-16 is read when it starts with its byte-order mark; "
+                        "otherwise save the file as CSV in UTF-8)");
+    return bytes;
+}
+
+// Lines ended by CR LF, LF or CR alone, as Windows, Unix and old Mac
+// spreadsheets end them.
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// The file's separator, from its first line that holds more than
+// separators: a semicolon
+// where it has one (as spreadsheets save in locales with decimal commas),
+// else a tab where it has tabs and no comma, else a comma.
+char separator_of(const std::string& line) {
+    bool quoted = false, comma = false, tab = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        else if (quoted) continue;
+        else if (c == ';') return ';';
+        else if (c == ',') comma = true;
+        else if (c == '\t') tab = true;
+    }
+    return tab && !comma ? '\t' : ',';
+}
+
+// Fields split at the separator outside double quotes; a doubled quote
+// inside a quoted field is one quote.
+std::vector<std::string> fields_of(const std::string& line, char separator) {
     std::vector<std::string> fields;
     std::string field;
     bool quoted = false;
@@ -33,7 +159,7 @@ std::vector<std::string> fields_of(const std::string& line) {
             else quoted = false;
         } else if (c == '"') {
             quoted = true;
-        } else if (c == ',') {
+        } else if (c == separator) {
             fields.push_back(trim(field));
             field.clear();
         } else {
@@ -44,10 +170,31 @@ std::vector<std::string> fields_of(const std::string& line) {
     return fields;
 }
 
-bool is_header(const std::vector<std::string>& fields) {
-    for (const std::string& field : fields)
-        if (field.empty() || !std::isalpha(static_cast<unsigned char>(field[0]))) return false;
-    return true;
+bool all_empty(const std::vector<std::string>& fields) {
+    return std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return f.empty(); });
+}
+
+// Column names: every field that is not empty begins with a letter.
+bool names_columns(const std::vector<std::string>& fields) {
+    return std::all_of(fields.begin(), fields.end(), [](const std::string& f) {
+        return f.empty() || std::isalpha(static_cast<unsigned char>(f[0]));
+    });
+}
+
+// Columns no data row fills, as a spreadsheet leaves them around its data.
+void drop_empty_columns(std::vector<CsvRow>& rows) {
+    std::vector<bool> filled;
+    for (const CsvRow& row : rows) {
+        if (filled.size() < row.fields.size()) filled.resize(row.fields.size());
+        for (size_t i = 0; i < row.fields.size(); ++i) filled[i] = filled[i] || !row.fields[i].empty();
+    }
+    if (std::all_of(filled.begin(), filled.end(), [](bool f) { return f; })) return;
+    for (CsvRow& row : rows) {
+        std::vector<std::string> kept;
+        for (size_t i = 0; i < row.fields.size(); ++i)
+            if (filled[i]) kept.push_back(std::move(row.fields[i]));
+        row.fields.swap(kept);
+    }
 }
 
 // Opens path, or says what is wrong with it.
@@ -62,35 +209,103 @@ std::ifstream open_csv(const std::string& path, const std::string& what) {
     return in;
 }
 
+// A number as a spreadsheet writes it: digits with at most one decimal
+// point or comma and an optional exponent, in the form strtod reads in
+// the C locale; false for anything else (hexadecimal, "inf" and "nan",
+// which strtod would also take, among it).
+bool decimal_number(const std::string& field, std::string& number) {
+    number.clear();
+    size_t i = 0, n = field.size();
+    auto digits = [&] {
+        size_t count = 0;
+        for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i, ++count) number += field[i];
+        return count;
+    };
+    if (i < n && (field[i] == '+' || field[i] == '-')) number += field[i++];
+    size_t mantissa = digits();
+    if (i < n && (field[i] == '.' || field[i] == ',')) {
+        number += '.';
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (i < n && (field[i] == 'e' || field[i] == 'E')) {
+        number += 'e';
+        if (++i < n && (field[i] == '+' || field[i] == '-')) number += field[i++];
+        if (digits() == 0) return false;
+    }
+    return i == n;
+}
+
 }  // namespace
 
-std::vector<CsvRow> read_csv(const std::string& path, const std::string& what) {
+std::string read_csv_file(const std::string& path, const std::string& what) {
     std::ifstream in = open_csv(path, what);
-    std::vector<CsvRow> rows;
-    std::string text;
-    bool first = true;
-    for (int line = 1; std::getline(in, text); ++line) {
-        if (line == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-        std::string content = trim(text);
-        if (content.empty() || content[0] == '#') continue;
-        std::vector<std::string> fields = fields_of(content);
-        bool header = first && is_header(fields);
-        first = false;
-        if (!header) rows.push_back({line, std::move(fields)});
-    }
+    std::string bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) bytes.append(buffer, static_cast<size_t>(in.gcount()));
     if (in.bad()) throw FileError("reading " + what + " " + path + " failed");
+    return bytes;
+}
+
+std::vector<CsvRow> parse_csv(const std::string& bytes, const std::string& name, const std::string& what) {
+    std::vector<std::string> lines = lines_of(text_of(bytes, name, what));
+    std::vector<CsvRow> rows;
+    char separator = 0;
+    bool first = true;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string content = trim(lines[i]);
+        if (content.empty() || content[0] == '#') continue;
+        if (!separator) {
+            if (content.find_first_not_of(",;\t \"") == std::string::npos) continue;  // an empty row
+            // Excel's own line naming the separator, as it writes one for
+            // other locales: "sep=;".
+            if (content.size() == 5 && content.compare(0, 4, "sep=") == 0) {
+                separator = content[4];
+                continue;
+            }
+            separator = separator_of(content);
+        }
+        std::vector<std::string> fields = fields_of(lines[i], separator);
+        if (all_empty(fields)) continue;
+        bool header = first && names_columns(fields);
+        first = false;
+        if (!header) rows.push_back({static_cast<int>(std::min<size_t>(i + 1, INT32_MAX)), std::move(fields)});
+    }
+    drop_empty_columns(rows);
     return rows;
 }
 
 double csv_number(const LineError& error, const std::string& field, const char* what, double low, double high) {
-    char* end = nullptr;
-    double value = std::strtod(field.c_str(), &end);
-    if (field.empty() || *end != '\0' || !std::isfinite(value))
-        error.raise(std::string(what) + " '" + field + "' is not a number");
-    if (value < low || value > high)
-        error.raise(std::string(what) + " " + field + " is outside " + std::to_string(static_cast<long>(low)) + ".." +
-                    std::to_string(static_cast<long>(high)));
+    if (field.empty()) error.raise(std::string(what) + " is empty");
+    std::string number;
+    if (!decimal_number(field, number)) error.raise(std::string(what) + " '" + printable(field) + "' is not a number");
+    double value = std::strtod(number.c_str(), nullptr);
+    if (!(value >= low && value <= high))
+        error.raise(std::string(what) + " " + printable(field) + " is outside " +
+                    std::to_string(static_cast<long>(low)) + ".." + std::to_string(static_cast<long>(high)));
     return value;
+}
+
+std::string printable(const std::string& text) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size() && out.size() < kQuotedBytes) {
+        uint32_t code = 0;
+        size_t length = utf8_at(text, i, code);
+        if (length && !acts_on_terminal(code)) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        for (size_t end = i + std::max<size_t>(length, 1); i < end; ++i) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[i]));
+            out += escaped;
+        }
+    }
+    if (i < text.size()) out += "...";
+    return out;
 }
 
 }  // namespace probe

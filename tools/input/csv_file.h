@@ -1,8 +1,11 @@
 // Reading the CSV files a user gives probe-host (points, routes), as a
-// spreadsheet saves them: an optional UTF-8 byte-order mark, fields that
-// may be quoted, # comments and blank lines, and a first line that may
+// spreadsheet saves them: UTF-8 with or without a byte-order mark, or
+// UTF-16 with one; lines ended by CR LF, LF or CR alone; fields split at
+// commas, or at semicolons (or tabs) where the file uses those or names
+// them in Excel's "sep=;" line, with decimal commas then allowed; fields that may be quoted; # comments,
+// blank lines, rows and columns left empty, and a first line that may
 // name the columns. Every error names the file and, for a bad line, the
-// line's number.
+// line's number; field text in a message is shown safely.
 #pragma once
 
 #include <string>
@@ -26,11 +29,22 @@ private:
     std::string where_;
 };
 
-// The data rows, the column names left out. what names the file's kind in
-// messages ("points file"). Throws FileError.
-std::vector<CsvRow> read_csv(const std::string& path, const std::string& what);
+// The file's bytes; what names the file's kind in messages ("points
+// file"). Throws FileError.
+std::string read_csv_file(const std::string& path, const std::string& what);
 
-// A field as a number within low..high; what names it in the message.
+// The data rows of a file's bytes, the column names and the empty rows
+// and columns left out; name is the file's path, for messages. Throws
+// FileError.
+std::vector<CsvRow> parse_csv(const std::string& bytes, const std::string& name, const std::string& what);
+
+// A field as a number within low..high: decimal digits with a decimal
+// point or comma and an optional exponent, nothing else; what names it in
+// the message.
 double csv_number(const LineError& error, const std::string& field, const char* what, double low, double high);
+
+// Text from a file as a message can quote it: control characters, terminal
+// escapes and bytes that are not UTF-8 written as \xNN, long text cut.
+std::string printable(const std::string& text);
 
 }  // namespace probe

@@ -8,8 +8,12 @@
 namespace probe {
 
 std::vector<FilePoint> read_points_csv(const std::string& path) {
+    return parse_points_csv(read_csv_file(path, "points file"), path);
+}
+
+std::vector<FilePoint> parse_points_csv(const std::string& bytes, const std::string& path) {
     std::vector<FilePoint> points;
-    for (const CsvRow& row : read_csv(path, "points file")) {
+    for (const CsvRow& row : parse_csv(bytes, path, "points file")) {
         LineError error(path, row.line);
         if (row.fields.size() != 3)
             error.raise("expected latitude,longitude,altitude (3 fields), found " + std::to_string(row.fields.size()));

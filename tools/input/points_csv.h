@@ -22,5 +22,7 @@ struct FilePoint {
 
 // Throws FileError.
 std::vector<FilePoint> read_points_csv(const std::string& path);
+// The same from the file's bytes; name is its path, for messages.
+std::vector<FilePoint> parse_points_csv(const std::string& bytes, const std::string& name);
 
 }  // namespace probe

@@ -23,21 +23,44 @@ constexpr double kAltitudeFt = 10000.0;
 // Metres north and east from one position to another.
 void offset_m(const Position& from, const Position& to, double& north, double& east) {
     north = radians(to.latitudeDeg - from.latitudeDeg) * kEarthRadiusM;
-    east = radians(to.longitudeDeg - from.longitudeDeg) * kEarthRadiusM * std::cos(radians(from.latitudeDeg));
+    east = radians(longitude_difference(from.longitudeDeg, to.longitudeDeg)) * kEarthRadiusM *
+           std::cos(radians(from.latitudeDeg));
 }
 
 Position between(const Position& a, const Position& b, double f) {
-    return {a.latitudeDeg + (b.latitudeDeg - a.latitudeDeg) * f, a.longitudeDeg + (b.longitudeDeg - a.longitudeDeg) * f,
+    return {a.latitudeDeg + (b.latitudeDeg - a.latitudeDeg) * f,
+            wrapped_longitude(a.longitudeDeg + longitude_difference(a.longitudeDeg, b.longitudeDeg) * f),
             a.altitudeFt + (b.altitudeFt - a.altitudeFt) * f};
 }
 
 }  // namespace
 
+double wrapped_longitude(double degrees) {
+    double turn = std::fmod(degrees + 180.0, 360.0);
+    if (turn < 0) turn += 360.0;
+    return turn >= 360.0 ? -180.0 : turn - 180.0;
+}
+
+double longitude_difference(double fromDeg, double toDeg) { return wrapped_longitude(toDeg - fromDeg); }
+
+Position on_the_globe(Position p) {
+    if (p.latitudeDeg > 90.0) p.latitudeDeg = 180.0 - p.latitudeDeg, p.longitudeDeg += 180.0;
+    if (p.latitudeDeg < -90.0) p.latitudeDeg = -180.0 - p.latitudeDeg, p.longitudeDeg += 180.0;
+    p.latitudeDeg = std::clamp(p.latitudeDeg, -90.0, 90.0);
+    p.longitudeDeg = wrapped_longitude(p.longitudeDeg);
+    return p;
+}
+
+void degrees_per_metre(const Position& at, double& north, double& east) {
+    north = degrees(1.0 / kEarthRadiusM);
+    // At a pole itself east has no direction: a step there stays finite.
+    east = degrees(1.0 / (kEarthRadiusM * std::max(std::cos(radians(at.latitudeDeg)), 1e-9)));
+}
+
 Position moved(const Position& from, double northM, double eastM) {
-    Position to = from;
-    to.latitudeDeg += degrees(northM / kEarthRadiusM);
-    to.longitudeDeg += degrees(eastM / (kEarthRadiusM * std::cos(radians(from.latitudeDeg))));
-    return to;
+    double north, east;
+    degrees_per_metre(from, north, east);
+    return on_the_globe({from.latitudeDeg + northM * north, from.longitudeDeg + eastM * east, from.altitudeFt});
 }
 
 double bearing_deg(const Position& from, const Position& to) {
@@ -93,8 +116,12 @@ std::string Flight::describe() const {
 }
 
 std::vector<RoutePoint> read_route_csv(const std::string& path) {
+    return parse_route_csv(read_csv_file(path, "route file"), path);
+}
+
+std::vector<RoutePoint> parse_route_csv(const std::string& bytes, const std::string& path) {
     std::vector<RoutePoint> route;
-    for (const CsvRow& row : read_csv(path, "route file")) {
+    for (const CsvRow& row : parse_csv(bytes, path, "route file")) {
         LineError error(path, row.line);
         if (row.fields.size() != 4)
             error.raise("expected time,latitude,longitude,altitude (4 fields), found " +
@@ -105,7 +132,7 @@ std::vector<RoutePoint> read_route_csv(const std::string& path) {
         p.position.longitudeDeg = csv_number(error, row.fields[2], "longitude", -180, 180);
         p.position.altitudeFt = csv_number(error, row.fields[3], "altitude", -2000000, 2000000);
         if (!route.empty() && p.seconds <= route.back().seconds)
-            error.raise("time " + row.fields[0] + " does not come after the line before's");
+            error.raise("time " + printable(row.fields[0]) + " does not come after the line before's");
         route.push_back(p);
     }
     if (route.size() < 2)

@@ -64,15 +64,14 @@ void Probes::place(const Aircraft& aircraft, std::vector<Position>& out) const {
     }
     out.resize(offsets_.size());
     double c = std::cos(radians(aircraft.headingDeg)), s = std::sin(radians(aircraft.headingDeg));
-    // One degree's metres at the aircraft's latitude, for all its points.
-    Position north = moved(aircraft.position, 1.0, 1.0);
-    double degPerMNorth = north.latitudeDeg - aircraft.position.latitudeDeg;
-    double degPerMEast = north.longitudeDeg - aircraft.position.longitudeDeg;
+    // A metre's degrees at the aircraft's latitude, for all its points.
+    double degPerMNorth, degPerMEast;
+    degrees_per_metre(aircraft.position, degPerMNorth, degPerMEast);
     for (size_t i = 0; i < offsets_.size(); ++i) {
         const Offset& o = offsets_[i];
-        out[i] = {aircraft.position.latitudeDeg + (o.aheadM * c - o.rightM * s) * degPerMNorth,
-                  aircraft.position.longitudeDeg + (o.aheadM * s + o.rightM * c) * degPerMEast,
-                  aircraft.position.altitudeFt};
+        out[i] = on_the_globe({aircraft.position.latitudeDeg + (o.aheadM * c - o.rightM * s) * degPerMNorth,
+                               aircraft.position.longitudeDeg + (o.aheadM * s + o.rightM * c) * degPerMEast,
+                               aircraft.position.altitudeFt});
     }
 }
 

@@ -16,8 +16,13 @@ class PointWriter {
 public:
     PointWriter(hostsim::Host& host, int count);
 
+    // Ids for points up to count, where the module's table is longer than
+    // the points placed.
+    void extend(int count);
     void write(const std::vector<Position>& positions);
     double elevation_ft(int point) const;
+    // As the variables hold it: what the module reads for a point.
+    Position position(int point) const;
     int count() const { return static_cast<int>(points_.size()); }
 
 private:

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -47,6 +48,18 @@ struct Setup {
     std::vector<std::string> warnings;
 };
 
+std::string seconds_text(double seconds) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
+// "points 3 to 9 are", "point 3 is".
+std::string points_are(int first, int last) {
+    return first == last ? "point " + std::to_string(first) + " is"
+                         : "points " + std::to_string(first) + " to " + std::to_string(last) + " are";
+}
+
 // Everything read from files before the module is loaded, so bad input
 // fails before anything runs. The default flight starts over the middle of
 // a terrain file (the options refuse one where this build cannot read it).
@@ -62,8 +75,14 @@ Setup prepare(const Options& options) {
         setup.flight = Flight::straight(raster->centre_latitude(), raster->centre_longitude());
     }
 #endif
-    if (!options.routeFile.empty())
-        setup.flight = Flight::route(read_route_csv(options.routeFile), options.routeFile);
+    if (!options.routeFile.empty()) {
+        std::vector<RoutePoint> route = read_route_csv(options.routeFile);
+        if (route.back().seconds < options.seconds)
+            setup.warnings.push_back(options.routeFile + " ends at " + seconds_text(route.back().seconds) +
+                                     ", before the run's end at " + seconds_text(options.seconds) +
+                                     ": from then on the aircraft holds the route's last position");
+        setup.flight = Flight::route(std::move(route), options.routeFile);
+    }
     if (options.pointsFile.empty()) {
         setup.probes = Probes::around(options.layout, options.count,
                                       options.rangeKm ? *options.rangeKm : default_range_km(options.layout));
@@ -160,6 +179,7 @@ public:
         result_.pdk = host_.value("WZ_PDK");
         result_.surface = host_.value("WZ_pSurface");
         result_.pointCount = host_.value("WZ_PointCount");
+        compare_table();
         stop();
         return result_;
     }
@@ -269,6 +289,23 @@ private:
         lastLine_ = stats;
     }
 
+    // The module sizes its point table from the vorn gauge's parameter,
+    // which --param can make differ from the points placed: say which
+    // points went unsampled, or were sampled where nothing placed them.
+    void compare_table() {
+        if (!(result_.pointCount >= 1 && result_.pointCount <= kMaxPoints)) return;
+        tablePoints_ = static_cast<int>(result_.pointCount);
+        int placed = result_.points;
+        std::string table = "the module's point table holds " + std::to_string(tablePoints_) +
+                            (tablePoints_ == 1 ? " point" : " points") + " (parameter \"" + result_.parameters +
+                            "\") and probe-host places " + std::to_string(placed) + ": ";
+        if (tablePoints_ < placed)
+            result_.warnings.push_back(table + points_are(tablePoints_, placed - 1) + " never sampled");
+        if (tablePoints_ > placed)
+            result_.warnings.push_back(table + points_are(placed, tablePoints_ - 1) +
+                                       " sampled where nothing places them, at 0°, 0°");
+    }
+
     // Unload as a host does, timing the worker's end: the module does not
     // tell its host, so watch the thread that ran its cycles.
     void stop() {
@@ -320,16 +357,21 @@ private:
         result_.signalStatus = interrupt_status();
     }
 
+    // Every point placed and every point of the module's table; the
+    // profile draws the placed ones.
     void collect_points() {
         std::vector<uint64_t> perPoint = recorder_->samples_per_point();
-        for (int i = 0; i < result_.points; ++i) {
+        int points = std::max(result_.points, tablePoints_);
+        points_->extend(points);
+        for (int i = 0; i < points; ++i) {
             PointResult p;
-            p.position = positions_[static_cast<size_t>(i)];
+            p.position = i < result_.points ? positions_[static_cast<size_t>(i)] : points_->position(i);
             p.elevationFt = points_->elevation_ft(i);
             p.samples = static_cast<size_t>(i) < perPoint.size() ? perPoint[static_cast<size_t>(i)] : 0;
             result_.pointResults.push_back(p);
         }
-        result_.profile = make_profile(setup_.probes, aircraft_, result_.pointResults);
+        std::vector<PointResult> placed(result_.pointResults.begin(), result_.pointResults.begin() + result_.points);
+        result_.profile = make_profile(setup_.probes, aircraft_, placed);
     }
 
     const Options& options_;
@@ -352,6 +394,7 @@ private:
     Clock::time_point start_;
     bool paused_ = false;
     CycleStats lastLine_;
+    int tablePoints_ = 0;  // as the module published it, when it did
 };
 
 }  // namespace

@@ -1,0 +1,171 @@
+// probe-host's readers and geometry, tested directly: the points and route
+// files as spreadsheets save them, and the flight and the layouts where
+// positions wrap at the antimeridian and the poles.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "flight.h"
+#include "layout.h"
+#include "points_csv.h"
+
+namespace {
+
+using probe::FileError;
+using probe::FilePoint;
+using probe::Position;
+
+std::vector<FilePoint> points(const std::string& bytes) { return probe::parse_points_csv(bytes, "p.csv"); }
+
+// The message a file is refused with, "" when it is read.
+std::string refusal(const std::string& bytes) {
+    try {
+        points(bytes);
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+void expect_point(const FilePoint& p, double lat, double lon, double alt, int line) {
+    EXPECT_DOUBLE_EQ(p.position.latitudeDeg, lat) << "line " << p.line;
+    EXPECT_DOUBLE_EQ(p.position.longitudeDeg, lon) << "line " << p.line;
+    EXPECT_DOUBLE_EQ(p.position.altitudeFt, alt) << "line " << p.line;
+    EXPECT_EQ(p.line, line);
+}
+
+// UTF-16 of ASCII text, after the byte-order mark.
+std::string utf16(const std::string& text, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : text) {
+        bytes += littleEndian ? c : '\0';
+        bytes += littleEndian ? '\0' : c;
+    }
+    return bytes;
+}
+
+TEST(PointsFile, ReadsWhatSpreadsheetsSave) {
+    // A German locale: semicolons, decimal commas, and old Mac line ends.
+    std::vector<FilePoint> german = points("Breite;L\xC3\xA4nge;H\xC3\xB6he\r47,1;11,5;10000\r47,25;-11,5;9000,5\r;;\r");
+    ASSERT_EQ(german.size(), 2u);
+    expect_point(german[0], 47.1, 11.5, 10000, 2);
+    expect_point(german[1], 47.25, -11.5, 9000.5, 3);
+
+    // Excel's line naming the separator comes first where it is written.
+    std::vector<FilePoint> named = points("sep=;\nlat;lon;alt\n47,1;11,5;10000\n");
+    ASSERT_EQ(named.size(), 1u);
+    expect_point(named[0], 47.1, 11.5, 10000, 3);
+
+    // Rows and columns left empty around the data, and one between.
+    std::vector<FilePoint> padded = points("lat,,lon,alt,,\n47.1,,11.5,10000,,\n,,,,,\n46.5,,11,\"12000\",,\n,,\n");
+    ASSERT_EQ(padded.size(), 2u);
+    expect_point(padded[0], 47.1, 11.5, 10000, 2);
+    expect_point(padded[1], 46.5, 11, 12000, 4);
+
+    // "Unicode text" in either byte order, tab-separated as saved, or CSV.
+    for (bool little : {true, false}) {
+        std::vector<FilePoint> wide = points(utf16("lat\tlon\talt\r\n47.1\t11.5\t10000\r\n", little));
+        ASSERT_EQ(wide.size(), 1u);
+        expect_point(wide[0], 47.1, 11.5, 10000, 2);
+        ASSERT_EQ(points(utf16("47.1,11.5,1e4\n", little)).size(), 1u);
+    }
+    // A byte-order mark and quotes, and a decimal comma that quotes keep
+    // inside a comma-separated field.
+    std::vector<FilePoint> quoted = points("\xEF\xBB\xBF\"47,5\",\"11.0\",+9000\n");
+    ASSERT_EQ(quoted.size(), 1u);
+    expect_point(quoted[0], 47.5, 11, 9000, 1);
+}
+
+TEST(PointsFile, RefusesWhatIsNotAPointInPlainWords) {
+    struct Case {
+        std::string bytes, says;
+    } cases[] = {
+        {"0x2F,11,100\n", "p.csv line 1: latitude '0x2F' is not a number"},
+        {"47,inf,100\n", "longitude 'inf' is not a number"},
+        {"47,11,nan\n", "altitude 'nan' is not a number"},
+        {"47,11,1e\n", "altitude '1e' is not a number"},
+        {"47,11.5.2,100\n", "longitude '11.5.2' is not a number"},
+        {"47;11,5,2;100\n", "longitude '11,5,2' is not a number"},
+        {"47.1,11.5,100\n47.2,,100\n", "line 2: longitude is empty"},
+        {"91,11,100\n", "latitude 91 is outside -90..90"},
+        {"47,11,1e999\n", "altitude 1e999 is outside"},
+        {"47.1,11.5,100,7\n", "expected latitude,longitude,altitude (3 fields), found 4"},
+        {",,\n;;\n\n\"\";\n", "holds no points"},
+        {";;\n47,1;11,5;1000\n47.2,11.5,1000\n", "line 3: expected latitude,longitude,altitude (3 fields), found 1"},
+        {std::string("4\0007\000,\0001\0001\000", 10), "is not text: it holds NUL bytes"},
+    };
+    for (const Case& c : cases) {
+        std::string message = refusal(c.bytes);
+        EXPECT_NE(message.find(c.says), std::string::npos) << "'" << message << "' for " << c.bytes;
+    }
+}
+
+// Whatever a field holds, a message shows it as text: no byte a terminal
+// acts on, nothing that is not UTF-8, and no more than a few dozen bytes.
+TEST(PointsFile, QuotesFieldsSafelyInMessages) {
+    std::string hostile = "\x1B]0;owned\x07\x1B[2J\xC2\x9B" "31m\xE2\x80\xAE\xFF\xC0\xAF" + std::string(500, 'x');
+    std::string message = refusal("47,11,100\n47," + hostile + ",100\n");
+    ASSERT_NE(message.find("longitude '\\x1B]0;owned\\x07\\x1B[2J\\xC2\\x9B31m\\xE2\\x80\\xAE\\xFF\\xC0\\xAFxx"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("x...'"), std::string::npos) << message;
+    EXPECT_LT(message.size(), 150u);
+    for (unsigned char c : message) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(c);
+    // Text that is only unusual comes through as it is.
+    EXPECT_NE(refusal("47,\xC3\xA9l\xC3\xA9vation,100\n").find("'\xC3\xA9l\xC3\xA9vation'"), std::string::npos);
+}
+
+TEST(Antimeridian, RouteFliesTheShortWayRound) {
+    auto route = probe::parse_route_csv("time,lat,lon,alt\n0,47,179.95,10000\n10,47,-179.95,10000\n", "r.csv");
+    probe::Flight flight = probe::Flight::route(route, "r.csv");
+    for (double t = 0; t <= 10; t += 0.5) {
+        probe::Aircraft a = flight.at(t);
+        double east = probe::longitude_difference(179.95, a.position.longitudeDeg);
+        EXPECT_NEAR(east, 0.01 * t, 1e-9) << t << " s";
+        EXPECT_GE(a.position.longitudeDeg, -180.0);
+        EXPECT_LT(a.position.longitudeDeg, 180.0);
+        EXPECT_NEAR(a.headingDeg, 90.0, 0.1);
+    }
+    // About 7.6 km along the 47th parallel, not 27000 km back round.
+    EXPECT_NEAR(probe::distance_m(route[0].position, route[1].position), 7580, 10);
+    // Westwards likewise.
+    auto back = probe::Flight::route({{0, {-10, -179.9, 0}}, {4, {-10, 179.9, 0}}}, "back");
+    EXPECT_NEAR(back.at(1).position.longitudeDeg, -179.95, 1e-9);
+    EXPECT_NEAR(back.at(3).position.longitudeDeg, 179.95, 1e-9);
+    EXPECT_NEAR(back.at(2).headingDeg, 270.0, 0.1);
+}
+
+TEST(Antimeridian, LayoutsAroundTheAircraftWrapTheirLongitudes) {
+    probe::Aircraft aircraft{{-16.5, 179.99, 5000}, 90.0};
+    std::vector<Position> out;
+    for (probe::Layout layout : {probe::Layout::Line, probe::Layout::Fan, probe::Layout::Grid}) {
+        probe::Probes probes = probe::Probes::around(layout, 9, 20);
+        probes.place(aircraft, out);
+        ASSERT_EQ(out.size(), 9u);
+        for (size_t i = 0; i < out.size(); ++i) {
+            EXPECT_GE(out[i].longitudeDeg, -180.0) << i;
+            EXPECT_LT(out[i].longitudeDeg, 180.0) << i;
+            EXPECT_LT(probe::distance_m(aircraft.position, out[i]), 20001.0) << i;
+        }
+    }
+    // The line runs east across the meridian, its points 20/9 km apart.
+    probe::Probes::around(probe::Layout::Line, 9, 20).place(aircraft, out);
+    EXPECT_LT(out.back().longitudeDeg, -179.8);
+    for (size_t i = 0; i < out.size(); ++i)
+        EXPECT_NEAR(probe::distance_m(aircraft.position, out[i]), 20000.0 * (i + 1) / 9, 1.0) << i;
+    // Over a pole the line comes down the other side, half the world round,
+    // and at the pole itself every point is still somewhere.
+    probe::Probes::around(probe::Layout::Line, 4, 20).place({{89.95, 10, 5000}, 0.0}, out);
+    EXPECT_NEAR(out.back().latitudeDeg, 180 - 89.95 - 20000 / 111194.9, 1e-3);
+    EXPECT_NEAR(out.back().longitudeDeg, -170, 1e-9);
+    probe::Probes::around(probe::Layout::Fan, 4, 20).place({{90, 10, 5000}, 0.0}, out);
+    for (const Position& p : out) EXPECT_TRUE(std::isfinite(p.longitudeDeg) && p.latitudeDeg <= 90);
+    // The default flight heads north-east from where it starts.
+    probe::Position later = probe::Flight::straight(10, 179.999).at(60).position;
+    EXPECT_GT(later.longitudeDeg, -180.0);
+    EXPECT_LT(later.longitudeDeg, -179.9);
+}
+
+}  // namespace
