@@ -249,6 +249,17 @@ inline module_init() {
     fi
 }
 
+/* Once every thread has ended, every reference came back exactly once.
+ * Declared before every other process: Spin removes an ended process only
+ * once every process started after it has gone, so the count of processes
+ * falls to 1 only for the first one started. */
+active proctype Ledger() {
+end: (_nr_pr == 1) ->
+    assert(!mapped && moduleRefs == 0);
+    assert(!surfaceHeld[1] && !surfaceHeld[2] && !tableAlive[1] && !tableAlive[2]);
+    assert(!handleOpen[1] && !handleOpen[2] && eventHandles == 0)
+}
+
 /* The liveness run bounds the messages: a host that delivered them back to
  * back forever would starve Unsubscribe, which weak fairness cannot rule
  * out and no real host does. */
@@ -291,14 +302,6 @@ active proctype Host() {
         atomic { release_module_reference() }              /* FreeLibrary */
     :: else -> break
     od
-}
-
-/* Once every thread has ended, every reference came back exactly once. */
-active proctype Ledger() {
-end: (_nr_pr == 1) ->
-    assert(!mapped && moduleRefs == 0);
-    assert(!surfaceHeld[1] && !surfaceHeld[2] && !tableAlive[1] && !tableAlive[2]);
-    assert(!handleOpen[1] && !handleOpen[2] && eventHandles == 0)
 }
 
 #ifdef LIVENESS
