@@ -5,7 +5,10 @@
  * reload of the same still-mapped instance).
  * Switches: GUARD_IN_WORKER (the worker raises workerRunning itself),
  * NO_DEINIT_WAIT (deinit neither asks nor waits), NO_MODULE_REF (the
- * thread holds no reference to its module), UNBOUNDED_WAIT (deinit waits
+ * thread holds no reference to its module), RUNTIME_THREAD_REF (the thread
+ * is started by a C runtime that also takes a reference, dropped only when
+ * the start routine returns, which FreeLibraryAndExitThread never lets it
+ * do: the Universal CRT's _beginthreadex), UNBOUNDED_WAIT (deinit waits
  * for the worker without a bound), LIVENESS (the temporal claim). */
 
 #define NW 3                 /* worker threads over the whole run */
@@ -175,7 +178,10 @@ inline start_worker() {
             :: nextWorker <= NW ->
                 workerThread = nextWorker; threadOpen[nextWorker] = true;
 #ifndef NO_MODULE_REF
-                moduleRefs++;                             /* os::start_thread: the module reference */
+                moduleRefs++;                             /* os::start_thread: the module reference, then CreateThread */
+#endif
+#ifdef RUNTIME_THREAD_REF
+                moduleRefs++;                             /* _beginthreadex's own, never dropped */
 #endif
                 run Worker(nextWorker, session); nextWorker++
             :: else -> owner = kNoWorker; workerRunning = 0   /* start fails */
