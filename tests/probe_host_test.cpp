@@ -6,16 +6,16 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <regex>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
+#include "polling.h"
 #include "scratch_files.h"
 #if defined(TP_HAVE_GDAL)
 #include "hostsim/raster_terrain.h"
@@ -192,13 +192,13 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
 #endif
     };
     for (const Case& c : cases) {
-        auto began = std::chrono::steady_clock::now();
         Outcome run = probe_host(c.args);
         EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.output;
         EXPECT_NE(run.output.find(c.says), std::string::npos) << c.args[0] << "\n" << run.output;
-        // Refused before any run, and the private module copy gone too.
+        // Refused before any run (whose header names the gauges), and the
+        // private module copy gone too.
         if (c.status != 0) {
-            EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3)) << c.args[0];
+            EXPECT_EQ(run.output.find("terrain_probe!vorn"), std::string::npos) << c.args[0] << "\n" << run.output;
         }
         EXPECT_EQ(run.output.find("terrain_probe-"), std::string::npos) << run.output;
         EXPECT_TRUE(fs::is_empty(tmp)) << c.args[0];
@@ -330,17 +330,16 @@ TEST_F(ProbeHostTest, MessagesAreSentOnlyAsAskedAndLateOnesAreReported) {
 }
 
 TEST_F(ProbeHostTest, FramesFollowTheWallClock) {
-    // Enough points that a frame's work is felt: the run still ends on time
-    // and every frame of its 18 a second is either run or counted missed.
-    auto began = std::chrono::steady_clock::now();
+    // Enough points that a frame's work is felt: at any speed every frame of
+    // the run's 18 a second is either run or counted missed, the first is
+    // run, none begins after the run's end and the run lasts its length.
+    // How late the last frame ends is the machine's speed, not a result.
     Outcome run = probe_host({"--seconds", "1", "--count", "20000", "--pause-at", "off", "--json"});
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     ASSERT_EQ(run.status, 0) << run.output;
     nlohmann::json summary = summary_of(run);
-    // The run ends with the frame under way at its end, at most one frame late.
-    EXPECT_NEAR(summary["seconds"].get<double>(), 1.0, 0.3);
+    EXPECT_GE(summary["seconds"].get<double>(), 1.0);
+    EXPECT_GE(summary["frames"].get<int>(), 1);
     EXPECT_EQ(summary["frames"].get<int>() + summary["frames_missed"].get<int>(), 18);
-    EXPECT_LT(wall, 8.0);
     EXPECT_EQ(summary["WZ_PointCount"], 20000);
 }
 
@@ -371,11 +370,14 @@ TEST_F(ProbeHostTest, ControlsReachTheModule) {
         {{"--route", route, "--layout", "line", "--count", "4", "--range", "4"},
          [](const nlohmann::json& s) {
              // Flying north from 47.0 N, 11.0 E: the line lies north of the
-             // aircraft, a kilometre apart, at the route's altitude.
+             // aircraft, a kilometre apart, at the route's altitude at the
+             // last frame (which a busy machine may run early in the run).
              const auto& p = s["points"];
              for (size_t i = 0; i < 4; ++i) {
                  EXPECT_NEAR(p[i]["lon_deg"].get<double>(), 11.0, 1e-6);
-                 EXPECT_NEAR(p[i]["alt_ft"].get<double>(), 8000 + 100 * s["seconds"].get<double>(), 20);
+                 EXPECT_GE(p[i]["alt_ft"].get<double>(), 8000);
+                 EXPECT_LE(p[i]["alt_ft"].get<double>(), 8000 + 100 * s["seconds"].get<double>());
+                 EXPECT_EQ(p[i]["alt_ft"], p[0]["alt_ft"]);
                  if (i) {
                      EXPECT_NEAR(p[i]["lat_deg"].get<double>() - p[i - 1]["lat_deg"].get<double>(), 1 / 111.2, 1e-4);
                  }
@@ -429,13 +431,14 @@ TEST_F(ProbeHostTest, FixedPointsOverAnSrtmTileSampleTheTile) {
 
 #if !defined(_WIN32)
 TEST_F(ProbeHostTest, InterruptEndsTheRunWithTheNormalShutdown) {
-    pid_t child = spawn({"--seconds", "30", "--count", "3", "--csv", (dir / "samples.csv").string()},
+    // A run far longer than the test's time-out: only the interrupt ends it.
+    pid_t child = spawn({"--seconds", "3600", "--count", "3", "--csv", (dir / "samples.csv").string()},
                         dir / "stdout.txt", dir / "stderr.txt", tmp);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    // Interrupted once a status line shows samples: the run is under way.
+    EXPECT_TRUE(tp_test::eventually(
+        [&] { return std::regex_search(read_all(dir / "stdout.txt"), std::regex("samples +[1-9]")); }));
     kill(child, SIGINT);
-    auto sent = std::chrono::steady_clock::now();
     EXPECT_EQ(wait_status(child), 130);
-    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
     std::string out = read_all(dir / "stdout.txt");
     EXPECT_NE(out.find("; interrupted)"), std::string::npos) << out;
     EXPECT_NE(out.find("stop latency  "), std::string::npos) << out;
