@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,7 +25,7 @@
 
 namespace {
 
-constexpr uint32_t kLongMs = 10000;  // a wait that only a fault would run out
+constexpr uint32_t kLongMs = 30000;  // a wait that only a fault would run out
 
 bool timed_out(uint32_t result) { return result != os::kWaitSignalled && result != os::kWaitFailed; }
 
@@ -91,12 +90,10 @@ TEST_F(OsLayer, OneSignalReleasesOneWaitingThread) {
     Waiter first{e, &released}, second{e, &released};
     os::Handle threads[] = {thread(first), thread(second)};
     EXPECT_TRUE(os::signal_event(e));
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLongMs);
-    while (released == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(tp_test::eventually([&] { return released > 0; }));
     EXPECT_EQ(released, 1);
-    // The other waiter is still waiting; the next signal is its.
+    // The other waiter is still waiting; the next signal is its. Had the
+    // first signal released both, this one would be left pending below.
     EXPECT_TRUE(os::signal_event(e));
     for (os::Handle t : threads) EXPECT_EQ(os::wait_thread(t, kLongMs), os::kWaitSignalled);
     EXPECT_EQ(released, 2);
