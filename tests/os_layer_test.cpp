@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -19,7 +17,6 @@
 #endif
 
 #include "hostsim/gauge_system.h"
-#include "hostsim/terrain.h"
 #include "platform/os.h"
 #include "test_support.h"
 
@@ -182,33 +179,6 @@ bool cycle_ended(const hostsim::Host& host) {
     return false;
 }
 
-// Ground whose every query is held until the test lets it go, so that the
-// test knows a worker is inside the surface service's call.
-class HeldTerrain : public hostsim::Terrain {
-public:
-    double elevation_feet(double, double) const override {
-        std::unique_lock<std::mutex> hold(lock_);
-        held_ = true;
-        changed_.notify_all();
-        changed_.wait(hold, [this] { return released_; });
-        return 100.0;
-    }
-    void wait_until_held() const {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [this] { return held_; });
-    }
-    void release() const {
-        std::lock_guard<std::mutex> hold(lock_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    mutable std::mutex lock_;
-    mutable std::condition_variable changed_;
-    mutable bool held_ = false, released_ = false;
-};
-
 // A host that loads the module once, runs its vorn gauge and unloads it
 // with its one FreeLibrary; the module's threads must not keep it mapped
 // once they have ended, whatever C runtime it was built with.
@@ -263,10 +233,10 @@ TEST_F(ModuleThreads, TheOnlyUnloadAfterASessionUnmapsTheModule) {
 // until the call returns, and goes with the worker.
 TEST_F(ModuleThreads, AWorkerKeepsTheModuleMappedUntilItEnds) {
     ASSERT_FALSE(path.empty());
-    auto ground = std::make_shared<HeldTerrain>();
+    auto ground = std::make_shared<tp_test::HeldTerrain>();
     host.set_terrain(ground);
     vorn->frame();
-    ground->wait_until_held();
+    ASSERT_TRUE(tp_test::eventually([&] { return ground->held(); }));
     unload();
     EXPECT_TRUE(mapped(path));
     ground->release();

@@ -455,11 +455,12 @@ TEST(Sampling, DeinitWaitsForTheHostCallInFlightOnly) {
 // made after deinit would be a fault of hostsim's record.
 TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
     Sampler s;
-    s.host.set_surface_mode(SurfaceMode::Hanging);
+    auto ground = std::make_shared<tp_test::HeldTerrain>();
+    s.host.set_terrain(ground);
     s.install("3");
     s.place(2, {46.5, 7.5, 0.0});
     s.update();
-    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed", "WZPointLat_0") > 0; }));
+    ASSERT_TRUE(eventually([&] { return ground->held(); }));
     Clock::time_point start = Clock::now();
     s.module->deinit();
     EXPECT_GE(ms_since(start), 4500);  // deinit's bounded wait ran out
@@ -469,7 +470,7 @@ TEST(Sampling, DeinitHandsAHangingWorkerWhatItUses) {
     s.module.reset();
 
     s.host.clear_calls();
-    s.host.release_hang();
+    ground->release();
     EXPECT_TRUE(s.workers_gone());
     std::vector<Call> late = s.worker_calls();
     EXPECT_EQ(Sampler::count(late, "QueryElevation"), 1);  // the call in flight, logged as it returns
@@ -494,10 +495,12 @@ TEST(Sampling, UnloadAndReloadWhileTheWorkerIsInsideAHostCall) {
     std::filesystem::copy_file(hostsim::default_module_path(), file);
     Sampler s;
     s.module = std::make_unique<hostsim::Module>(s.host, file, hostsim::LoadMode::SameFile);
-    s.host.set_surface_mode(SurfaceMode::Hanging);
+    std::shared_ptr<const hostsim::Terrain> relief = s.host.terrain();
+    auto held = std::make_shared<tp_test::HeldTerrain>();
+    s.host.set_terrain(held);
     s.install("3");
     s.update();
-    ASSERT_TRUE(eventually([&] { return Sampler::count(s.worker_calls(), "get_typed", "WZPointLat_0") > 0; }));
+    ASSERT_TRUE(eventually([&] { return held->held(); }));
     s.vorn->unload();
     s.vorn.reset();
     s.module->deinit();
@@ -511,8 +514,8 @@ TEST(Sampling, UnloadAndReloadWhileTheWorkerIsInsideAHostCall) {
     s.vorn->install();
     for (int k = 0; k < 3; ++k) s.place(k, {47.0 + k, 11.0, 0.0});
     s.update();
-    s.host.set_surface_mode(SurfaceMode::Normal);
-    s.host.release_hang();
+    s.host.set_terrain(relief);
+    held->release();
     EXPECT_TRUE(eventually([&] {
         s.update();
         return s.host.value("WZPointElevation_2") == s.ground(2);
