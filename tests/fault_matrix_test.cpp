@@ -43,7 +43,7 @@ using tp_test::eventually;
 constexpr double kGround = 1234.0;
 constexpr int kHungDeinitMinMs = 4000;    // deinit gives a hung worker 5 s
 constexpr int kRowBoundSeconds = 60;      // a forked row that runs longer hangs
-constexpr int kFramesWithoutWorker = 5;   // frames a row runs once its worker can go no further
+constexpr int kFramesWithoutWorker = 5;   // frames a row that starts no worker runs
 
 // What a row must show. Every row must also end with no reference held
 // after unload, no thread left and no trapped entry called.
@@ -109,7 +109,7 @@ std::vector<Fault> faults() {
                {1.0, 1.0, false, true});
     host_fault("elevation query failing", [](hostsim::Host& h) { h.set_surface_mode(hostsim::SurfaceMode::Failing); },
                {1.0, 1.0, true, false});
-    host_fault("elevation query hanging", [](hostsim::Host& h) { h.set_surface_mode(hostsim::SurfaceMode::Hanging); },
+    host_fault("elevation query hanging", [](hostsim::Host& h) { h.set_terrain(std::make_shared<tp_test::HeldTerrain>()); },
                {1.0, 1.0, true, false, false, 3.0, true});
     rows.push_back({"event creation failing", Injection::Mutex, nullptr, {}});
     rows.push_back({"thread start failing", Injection::ThreadStart, nullptr, {1.0, 1.0, true, false, false}});
@@ -191,20 +191,14 @@ bool inject_os_fault(Injection injection) {
 #endif
 }
 
-// Calls of that op and name that a worker made, from its own thread.
-int worker_calls(const hostsim::Host& host, const std::string& op, const std::string& name) {
-    int calls = 0;
+// Cycles the workers completed: each ends with a read of the interval
+// from the worker's own thread.
+int worker_cycles(const hostsim::Host& host) {
+    int cycles = 0;
     for (const hostsim::Call& call : host.calls())
-        if (call.op == op && call.name == name && call.thread != std::this_thread::get_id()) ++calls;
-    return calls;
+        if (call.op == "get" && call.name == "WZ_UpdateInterval" && call.thread != std::this_thread::get_id()) ++cycles;
+    return cycles;
 }
-
-bool worker_called(const hostsim::Host& host, const std::string& op, const std::string& name) {
-    return worker_calls(host, op, name) > 0;
-}
-
-// Cycles the workers completed: each ends with a read of the interval.
-int worker_cycles(const hostsim::Host& host) { return worker_calls(host, "get", "WZ_UpdateInterval"); }
 
 // One full run, as a host runs a session.
 Observed run_session(const Fault& fault) {
@@ -213,6 +207,7 @@ Observed run_session(const Fault& fault) {
     hostsim::Host host;
     host.set_terrain(hostsim::flat_terrain(kGround));
     if (fault.inject) fault.inject(host);
+    auto held = std::dynamic_pointer_cast<const tp_test::HeldTerrain>(host.terrain());
 #if defined(_WIN32)
     std::unique_ptr<NameTaken> nameTaken;
     if (fault.injection == Injection::Mutex) nameTaken = std::make_unique<NameTaken>();
@@ -231,10 +226,9 @@ Observed run_session(const Fault& fault) {
         host.set_value("WZ_UpdateInterval", 5.0);
         seen.injected = inject_os_fault(fault.injection);
         // Frames as a host draws them, until the run has got as far as the
-        // row lets it, however slowly: a worker's first cycle has ended, or
-        // a hanging worker has read point 0's position (and, since hostsim
-        // cannot tell when a query is held, a few frames more have passed),
-        // or (no worker expected) a few frames have passed.
+        // row lets it, however slowly: a worker's first cycle has ended, a
+        // hanging worker is inside its query, or (no worker expected) a few
+        // frames have passed.
         int frames = 0;
         seen.textsFit = true;
         auto frame = [&] {
@@ -245,7 +239,7 @@ Observed run_session(const Fault& fault) {
             std::this_thread::sleep_for(milliseconds(10));
             ++frames;
             if (fault.expect.cycles) return worker_cycles(host) > 0;
-            if (fault.expect.hangs && !worker_called(host, "get_typed", "WZPointLat_0")) frames = 0;
+            if (fault.expect.hangs) return held && held->held();
             return frames >= kFramesWithoutWorker;
         };
         eventually(frame);
@@ -263,7 +257,7 @@ Observed run_session(const Fault& fault) {
     seen.refsAfterDeinit = host.ledger().outstanding();
     seen.cycles = worker_cycles(host);
     // A worker stuck in the host may end once the host lets it go.
-    host.release_hang();
+    if (held) held->release();
     eventually([&] { return tp_test::thread_count() <= threadsBefore; });
     module.reset();
     seen.refsAfterUnload = host.ledger().outstanding();
