@@ -2,9 +2,12 @@
 # ImportTable and Linkage, and the DLL imports nothing but Windows' own DLLs
 # (a host machine has no MinGW runtime to offer).
 #
-#   cmake -DTOOL=<objdump or nm> -DMODULE=<file> -DFORMAT=pe|elf -P check_dll_exports.cmake
+#   cmake -DTOOL=<objdump or nm> -DMODULE=<file> -DFORMAT=pe|elf [-DCRT=msvcrt|ucrt] -P check_dll_exports.cmake
 #
-# pe:  TOOL is the MinGW objdump, run with -p; reads the export and import tables.
+# pe:  TOOL is the MinGW objdump, run with -p; reads the export and import
+#      tables. The imports are KERNEL32.dll and the C runtime CRT names
+#      (msvcrt, the default: msvcrt.dll; ucrt: api-ms-win-crt-*.dll), and
+#      nothing of the other runtime.
 # elf: TOOL is nm, run with -D --defined-only; reads the dynamic symbols.
 
 foreach(var TOOL MODULE FORMAT)
@@ -63,12 +66,28 @@ if(FORMAT STREQUAL "pe")
   if(NOT imports)
     message(FATAL_ERROR "no import table found in ${MODULE}")
   endif()
+  if(NOT CRT)
+    set(CRT msvcrt)
+  endif()
+  if(CRT STREQUAL "msvcrt")
+    set(runtime "msvcrt\\.dll")
+  elseif(CRT STREQUAL "ucrt")
+    set(runtime "api-ms-win-crt-[a-z0-9-]+\\.dll")
+  else()
+    message(FATAL_ERROR "check_dll_exports: CRT must be msvcrt or ucrt, not ${CRT}")
+  endif()
+  set(runtime_seen FALSE)
   foreach(dll IN LISTS imports)
     string(TOLOWER "${dll}" name)
-    if(NOT name MATCHES "^(kernel32\\.dll|msvcrt\\.dll|api-ms-win-crt-[a-z0-9-]+\\.dll)$")
-      message(FATAL_ERROR "${MODULE} imports ${dll}; only KERNEL32.dll and the C runtime are allowed")
+    if(name MATCHES "^${runtime}$")
+      set(runtime_seen TRUE)
+    elseif(NOT name STREQUAL "kernel32.dll")
+      message(FATAL_ERROR "${MODULE} imports ${dll}; only KERNEL32.dll and the ${CRT} C runtime are allowed")
     endif()
   endforeach()
+  if(NOT runtime_seen)
+    message(FATAL_ERROR "${MODULE} imports nothing of the ${CRT} C runtime")
+  endif()
   message(STATUS "exports: ${exports}; imports: ${imports}")
 else()
   message(STATUS "exports: ${exports}")

@@ -32,6 +32,34 @@ elseif(TP_SANITIZE)
   message(FATAL_ERROR "TP_SANITIZE must be address, thread or empty")
 endif()
 
+# The C runtime the MinGW-w64 build links the module against: msvcrt.dll
+# (the compiler's default) or the Universal CRT, the one MSVC links. The
+# compiler has no switch for it, so a copy of its specs that links -lucrt
+# where it links -lmsvcrt does it; the static winpthread's _setjmp is
+# UCRT's __intrinsic_setjmp. Adds tp_crt_ucrt, an interface target that
+# the module alone links: the programs that load it keep msvcrt, as a
+# host and its add-on modules often use different runtimes.
+set(TP_CRT "msvcrt" CACHE STRING "C runtime of the MinGW-w64 module: msvcrt or ucrt")
+if(TP_CRT STREQUAL "ucrt")
+  if(NOT (WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU"))
+    message(FATAL_ERROR "TP_CRT=ucrt needs the MinGW-w64 cross build")
+  endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpspecs
+    OUTPUT_VARIABLE tp_specs RESULT_VARIABLE tp_specs_status)
+  if(NOT tp_specs_status EQUAL 0 OR NOT tp_specs MATCHES "-lmsvcrt")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} -dumpspecs gave no specs that link -lmsvcrt")
+  endif()
+  string(REPLACE "-lmsvcrt" "-lucrt" tp_specs "${tp_specs}")
+  set(tp_specs_file ${CMAKE_BINARY_DIR}/ucrt.specs)
+  file(WRITE ${tp_specs_file} "${tp_specs}")
+  add_library(tp_crt_ucrt INTERFACE)
+  target_compile_options(tp_crt_ucrt INTERFACE -specs=${tp_specs_file})
+  target_compile_definitions(tp_crt_ucrt INTERFACE _UCRT)
+  target_link_options(tp_crt_ucrt INTERFACE -specs=${tp_specs_file} -Wl,--defsym,_setjmp=__intrinsic_setjmp)
+elseif(NOT TP_CRT STREQUAL "msvcrt")
+  message(FATAL_ERROR "TP_CRT must be msvcrt or ucrt")
+endif()
+
 # GoogleTest from the sources Debian ships, built with our own flags.
 set(TP_GOOGLETEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
 function(tp_add_googletest)

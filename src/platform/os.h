@@ -1,6 +1,6 @@
 // The few kernel services the module uses: a named auto-reset event and a
-// thread. win32.cpp calls the Windows kernel and runtime directly; posix.cpp
-// is a stand-in with the same results for the native build.
+// thread. win32.cpp calls the Windows kernel directly; posix.cpp is a
+// stand-in with the same results for the native build.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +31,9 @@ using ThreadEntry = unsigned(
 // Starts a thread at once; null on failure. The thread holds a reference
 // to the module that started it for its whole life, so a host that unloads
 // the module while the thread is still inside a host call unmaps nothing
-// under it: the reference goes as the thread's very last act.
+// under it: the reference goes as the thread's very last act, and no other
+// is left behind, so the host's last unload after the thread has ended
+// unmaps the module.
 Handle start_thread(ThreadEntry entry, void* argument);
 // Waits for a thread to end, with the results of wait_event.
 uint32_t wait_thread(Handle thread, uint32_t timeoutMs);

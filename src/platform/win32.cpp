@@ -1,6 +1,5 @@
 // The OS layer on Windows: the kernel's own named events and threads.
 #include <windows.h>
-#include <process.h>
 
 #include <new>
 
@@ -22,9 +21,17 @@ struct ThreadStart {
     HMODULE self;
 };
 
-// msvcrt.dll's _beginthreadex takes no reference to the module the thread
-// runs in, so the thread drops its own, from kernel32, as it exits.
-unsigned __stdcall run_thread(void* raw) {
+// A thread of this module is the kernel's own (CreateThread) whatever C
+// runtime the module links, because the runtimes' _beginthreadex differ
+// in what they hold: the Universal CRT's (MSVC's, /MD and /MT alike) takes
+// a reference to the module of the start routine and drops it only when
+// the routine returns, msvcrt.dll's takes none. So the module's own
+// reference is the only one on every runtime: taken before the thread
+// starts, dropped by FreeLibraryAndExitThread as the thread's last act,
+// once the last of the module's code has run. The thread's code uses
+// nothing of the runtime's per-thread state (both runtimes would set it
+// up on first use and free it at the thread's end regardless).
+DWORD WINAPI run_thread(void* raw) {
     ThreadStart start = *static_cast<ThreadStart*>(raw);
     delete static_cast<ThreadStart*>(raw);
     FreeLibraryAndExitThread(start.self, start.entry(start.argument));
@@ -43,8 +50,8 @@ Handle start_thread(ThreadEntry entry, void* argument) {
     HMODULE self = reference_this_module();
     if (!self) return nullptr;
     ThreadStart* start = new (std::nothrow) ThreadStart{entry, argument, self};
-    uintptr_t thread = start ? _beginthreadex(nullptr, 0, run_thread, start, 0, nullptr) : 0;
-    if (thread) return reinterpret_cast<Handle>(thread);
+    HANDLE thread = start ? CreateThread(nullptr, 0, run_thread, start, 0, nullptr) : nullptr;
+    if (thread) return thread;
     delete start;
     FreeLibrary(self);
     return nullptr;
