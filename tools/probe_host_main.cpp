@@ -1,6 +1,7 @@
 // probe-host: a command-line host that runs the terrain_probe module end to
 // end and shows what it sees. Exit status 0 for a completed run, 1 for a
-// file that cannot be used, 2 for bad arguments, 130 after Ctrl-C.
+// file that cannot be used, 2 for bad arguments, 3 for a run whose check
+// failed, 130 after Ctrl-C.
 #include <cstdio>
 #include <exception>
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kExitFile = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitCheckFailed = 3;
 constexpr int kExitInterrupted = 130;
 
 // Pictures are drawn after the run; a failure is reported with the
@@ -30,6 +32,7 @@ void write_pictures(const probe::Options& options, probe::RunResult& result) {
     };
     attempt(options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
     attempt(options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
+    attempt(options.mapFile, [&] { probe::render_map(result.plan, options.mapFile); });
     probe::finish_drawing();
 }
 
@@ -39,7 +42,9 @@ int run(const probe::Options& options) {
         live.started = [](const probe::RunResult& run) { probe::print_live_header(stdout, run); };
         live.second = [](const probe::LiveStatus& status) { probe::print_live(stdout, status); };
         live.message = [](const probe::Message& message) { probe::print_message(stdout, message); };
-        live.event = [](const probe::FrameEvent& event, double s) { probe::print_event(stdout, event, s); };
+        live.event = [&options](const probe::FrameEvent& event, double s) {
+            probe::print_event(stdout, event, options, s);
+        };
     }
     probe::RunResult result = probe::run_session(options, live);
     write_pictures(options, result);
@@ -47,7 +52,11 @@ int run(const probe::Options& options) {
     else probe::print_summary(stdout, options, result);
     for (const std::string& error : result.outputErrors) std::fprintf(stderr, "probe-host: %s\n", error.c_str());
     if (result.interrupted) return kExitInterrupted;
-    return result.outputErrors.empty() ? 0 : kExitFile;
+    if (!result.outputErrors.empty()) return kExitFile;
+    // The run's checks: a failed one fails the run, so that a build can
+    // gate on probe-host.
+    if (!probe::age_check(result.age).passed) return kExitCheckFailed;
+    return 0;
 }
 
 }  // namespace

@@ -33,15 +33,18 @@ const char* kFooter =
     "the first 8 points), a line for each host message and click, then a summary. Ctrl-C ends the run at\n"
     "the next frame with the normal shutdown and the summary (exit status 130).\n\n"
     "Exit status: 0 when the run completed, 1 when a file cannot be used (module, points, route, terrain\n"
-    "or an output), 2 for bad arguments, 130 after Ctrl-C.\n\n"
+    "or an output), 2 for bad arguments, 3 when a check of the run failed (an elevation older than one\n"
+    "interval plus one cycle), 130 after Ctrl-C.\n\n"
     "Examples:\n"
     "  probe-host\n"
     "  probe-host --count 12 --seconds 20 --pause-at off --csv samples.csv\n"
     "  probe-host --layout line --count 60 --range 30 --profile profile.png\n"
-    "  probe-host --param '  7xyz' --interval -1 --click next@1,next@2,previous@3\n";
+    "  probe-host --param '  7xyz' --interval -1 --click next@1,next@2,previous@3\n"
+    "  probe-host --layout grid --count 900 --range 20 --map map.png\n"
+    "  probe-host --set 'WZ_UpdateInterval=500@2,WZ_UpdateInterval=55@3'\n";
 
 struct Raw {
-    std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout;
+    std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout, settings;
 };
 
 // CLI11 takes the next word as an option's value even when it is another
@@ -105,6 +108,11 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
         ->check(CLI::Range(0, kMaxPoints).description(""));
     app.add_option("--click", raw.clicks, "click the display's Next or Previous area at these times")
         ->type_name("next@S,previous@S...");
+    app.add_option("--set", raw.settings,
+                   "write any named variable at these times, as another gauge would: the module's controls, a "
+                   "point's position, a variable of another gauge; in UNITS (radians, degrees, feet, meters) where "
+                   "given, for example WZ_UpdateInterval=500@2 or 'WZPointLat_0=47.1 degrees@2'")
+        ->type_name("NAME=VALUE[ UNITS]@S[,...]");
     app.add_option("--csv", o.csvFile, "write every published sample: time, point, latitude, longitude, altitude, "
                                        "elevation")
         ->type_name("FILE");
@@ -113,7 +121,12 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
         ->type_name("FILE.png");
     app.add_option("--profile", o.profileFile,
                    "draw the terrain profile ahead: published elevations against distance, with the aircraft's "
-                   "altitude (native build only)")
+                   "altitude; --layout line only, where the points lie along the track (native build only)")
+        ->type_name("FILE.png");
+    app.add_option("--map", o.mapFile,
+                   "draw the plan view: every point from above around the aircraft, track up, coloured by the "
+                   "published elevation against the altitude (more than 2000 ft below, 500 to 2000 ft below, within "
+                   "500 ft, above), with a legend and a scale in NM (native build only)")
         ->type_name("FILE.png");
 }
 
@@ -133,6 +146,7 @@ void take_timed_values(Options& o, const Raw& raw, const CLI::App& app) {
     if (app.count("--active-at")) o.activeAt = parse_times("--active-at", raw.activeAt);
     if (app.count("--inactive-at")) o.inactiveAt = parse_times("--inactive-at", raw.inactiveAt);
     if (app.count("--click")) o.clicks = parse_clicks("--click", raw.clicks);
+    if (app.count("--set")) o.settings = parse_settings("--set", raw.settings);
 }
 
 void check(const Options& o, const CLI::App& app) {
@@ -144,8 +158,17 @@ void check(const Options& o, const CLI::App& app) {
     }
     if (o.intervalMs && !std::isfinite(*o.intervalMs)) throw UsageError("--interval takes a number of milliseconds");
     if (!kRenderAvailable)
-        for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile}})
+        for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile},
+                                           std::pair{"--map", o.mapFile}})
             if (!path.empty()) throw UsageError(std::string(option) + " " + kRenderUnavailable);
+    // A profile joins the points in order of distance: only a line's points
+    // lie one behind the other along the track.
+    if (!o.profileFile.empty() && (!o.pointsFile.empty() || o.layout != Layout::Line))
+        throw UsageError(std::string("--profile draws the ground along the track, where --layout line puts the "
+                                     "points; ") +
+                         (o.pointsFile.empty() ? "the points of a fan or a grid lie across it"
+                                               : "the points of --points lie wherever the file puts them") +
+                         ": draw them from above with --map FILE.png");
     if (!o.terrainFile.empty() && !hostsim::kTerrainFilesAvailable)
         throw UsageError("--terrain needs the native build: GDAL is not part of the Windows build, which has the "
                          "built-in relief only");

@@ -36,6 +36,23 @@ void print_samples_line(std::FILE* out, const RunResult& run) {
                      static_cast<unsigned long long>(run.samplesOff), run.largestDifferenceFt);
 }
 
+// How old the published elevations were, against one interval plus one
+// cycle; a position answered later fails the run (exit status 3).
+void print_age(std::FILE* out, const RunResult& run) {
+    const AgeFigures& a = run.age;
+    if (a.answered)
+        std::fprintf(out,
+                     "  elevation age median %.1f ms, 99th percentile %.1f ms, max %.1f ms over %llu positions written;\n"
+                     "                bound: each answered by the end of the first cycle begun after its write (one\n"
+                     "                interval, %g ms, plus one cycle, %.3f ms mean here): %llu beyond it\n",
+                     a.medianMs, a.p99Ms, a.maxMs, static_cast<unsigned long long>(a.answered), run.stats.intervalMs,
+                     run.stats.meanWorkMs, static_cast<unsigned long long>(a.beyond));
+    else
+        std::fprintf(out, "  elevation age not measured: no position answered while sampling ran\n");
+    if (AgeCheck check = age_check(a); !check.passed)
+        std::fprintf(out, "  check FAILED  elevation age: %s\n", check.message.c_str());
+}
+
 }  // namespace
 
 bool failed(const RunResult& run, const std::string& path) {
@@ -73,8 +90,8 @@ void print_message(std::FILE* out, const Message& m) {
     std::fflush(out);
 }
 
-void print_event(std::FILE* out, const FrameEvent& event, double seconds) {
-    std::fprintf(out, "%6.2f s  %s\n", seconds, event_meaning(event.kind));
+void print_event(std::FILE* out, const FrameEvent& event, const Options& options, double seconds) {
+    std::fprintf(out, "%6.2f s  %s\n", seconds, describe_event(event, options).c_str());
     std::fflush(out);
 }
 
@@ -103,6 +120,7 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
                      *run.stopLatencyMs);
     else
         std::fprintf(out, "  stop latency  not measured: %s\n", run.stopNote.c_str());
+    print_age(out, run);
     std::fprintf(out, "  pause         %s\n", pause_text(run).c_str());
     for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());
     for (size_t i = 0; i < run.picture.texts.size(); ++i)
@@ -112,7 +130,8 @@ void print_summary(std::FILE* out, const Options& options, const RunResult& run)
     if (!options.csvFile.empty() && !failed(run, options.csvFile))
         std::fprintf(out, "  csv           %s (%llu samples)\n", options.csvFile.c_str(),
                      static_cast<unsigned long long>(run.samplesChecked));
-    for (const auto& [label, path] : {std::pair{"render", options.renderFile}, std::pair{"profile", options.profileFile}})
+    for (const auto& [label, path] : {std::pair{"render", options.renderFile}, std::pair{"profile", options.profileFile},
+                                      std::pair{"map", options.mapFile}})
         if (!path.empty() && !failed(run, path)) std::fprintf(out, "  %-12s  %s\n", label, path.c_str());
     for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());
     for (const std::string& error : run.outputErrors) std::fprintf(out, "  not written   %s\n", error.c_str());

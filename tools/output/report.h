@@ -25,7 +25,7 @@ struct LiveStatus {
 void print_live_header(std::FILE* out, const RunResult& run);
 void print_live(std::FILE* out, const LiveStatus& status);
 void print_message(std::FILE* out, const Message& message);
-void print_event(std::FILE* out, const FrameEvent& event, double seconds);
+void print_event(std::FILE* out, const FrameEvent& event, const Options& options, double seconds);
 void print_summary(std::FILE* out, const Options& options, const RunResult& run);
 // Whether an output's write failed, by its path.
 bool failed(const RunResult& run, const std::string& path);
