@@ -582,7 +582,7 @@ TEST_F(ProbeHostTest, RenderedDisplayIsThePanelWithWhiteTextInsideTheBoxes) {
 // one band of the plan view: each band's colour is drawn in the map, and
 // nothing is left unpublished.
 TEST_F(ProbeHostTest, MapColoursEachPointByItsClearance) {
-    const hostsim::Terrain& relief = *hostsim::relief_terrain();
+    std::shared_ptr<const hostsim::Terrain> relief = hostsim::relief_terrain();
     struct Spot {
         double lat, lon, clearanceFt;
         uint32_t colour;
@@ -590,7 +590,7 @@ TEST_F(ProbeHostTest, MapColoursEachPointByItsClearance) {
                  {47.02, 11.59, 200, 0xF07C13}, {47.06, 11.53, -400, 0xD8262E}};
     std::string csv;
     for (const Spot& s : spots) {
-        double ground = relief.elevation_feet(hostsim::radians(s.lat), hostsim::radians(s.lon));
+        double ground = relief->elevation_feet(hostsim::radians(s.lat), hostsim::radians(s.lon));
         csv += std::to_string(s.lat) + "," + std::to_string(s.lon) + "," + std::to_string(ground + s.clearanceFt) + "\n";
     }
     Outcome run = probe_host({"--seconds", "0.6", "--pause-at", "off", "--points", file("points.csv", csv), "--map",

@@ -126,7 +126,7 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
     app.add_option("--map", o.mapFile,
                    "draw the plan view: every point from above around the aircraft, track up, coloured by the "
                    "published elevation against the altitude (more than 2000 ft below, 500 to 2000 ft below, within "
-                   "500 ft, above), with a legend and a scale in NM (native build only)")
+                   "500 ft below, above it), with a legend and a scale in NM (native build only)")
         ->type_name("FILE.png");
 }
 

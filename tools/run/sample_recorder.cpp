@@ -43,6 +43,15 @@ void SampleRecorder::observe(const hostsim::Call& call) {
     else gauge_call(call, std::chrono::duration<double>(now - start_).count());
 }
 
+void SampleRecorder::written_before_start(int count, Clock::time_point when) {
+    std::lock_guard<std::mutex> hold(lock_);
+    double seconds = std::chrono::duration<double>(when - start_).count();
+    for (int k = 0; k < count; ++k) {
+        age_.written(k, seconds);
+        age_.gauge_call();
+    }
+}
+
 // A point's position written by a gauge (any unit), or the table built.
 void SampleRecorder::gauge_call(const hostsim::Call& call, double seconds) {
     if (call.op == "set_typed" || call.op == "set") {

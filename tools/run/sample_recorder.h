@@ -44,6 +44,9 @@ public:
 
     // The host's call observer.
     void observe(const hostsim::Call& call);
+    // A gauge wrote the positions of points 0 to count - 1 at that time,
+    // before the observer was set.
+    void written_before_start(int count, Clock::time_point when);
     // The resume message is about to be delivered: from here on a cycle
     // may sample again.
     void resuming();

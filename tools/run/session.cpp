@@ -206,17 +206,19 @@ private:
         host_.set(activeId_, timeline_.activeAtStart ? 1.0 : 0.0);
         clicks_.emplace(*display_);
         for (int i = 0; i < options_.select; ++i) clicks_->click(Button::Next);
+        aircraft_ = setup_.flight.at(0.0);
+        setup_.probes.place(aircraft_, positions_);
+        Clock::time_point firstWrite = Clock::now();
+        points_->write(positions_);
         if (live_.started) live_.started(result_);
 
-        // The recorder sees the first positions written, so that their age
-        // is measured too.
         start_ = Clock::now();
         recorder_ = std::make_unique<SampleRecorder>(std::this_thread::get_id(), start_);
         SampleRecorder* recorder = recorder_.get();
+        // The first positions were written before anything watched: their
+        // age is measured from then.
+        recorder->written_before_start(result_.points, firstWrite);
         host_.set_observer([recorder](const hostsim::Call& call) { recorder->observe(call); });
-        aircraft_ = setup_.flight.at(0.0);
-        setup_.probes.place(aircraft_, positions_);
-        points_->write(positions_);
         writer_.start(*recorder);
         messages_.emplace(host_, timeline_.messages, start_, [recorder](uint64_t value) {
             if (value == ids::kMessageResumed) recorder->resuming();
