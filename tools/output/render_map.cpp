@@ -186,7 +186,7 @@ void draw_legend(cairo_t* cr, const PlanView& view) {
     text_at(cr, x, y, text, kInk, 13);
     std::snprintf(text, sizeof text, "track %03.0f\xC2\xB0 up", std::fmod(std::round(view.headingDeg) + 360.0, 360.0));
     text_at(cr, x, y += 20, text, kInk, 13);
-    std::snprintf(text, sizeof text, "%zu points", view.points.size());
+    std::snprintf(text, sizeof text, "%zu point%s", view.points.size(), view.points.size() == 1 ? "" : "s");
     text_at(cr, x, y += 20, text, kInk, 13);
 }
 
