@@ -435,6 +435,9 @@ TEST_F(ProbeHostTest, SetWritesVariablesAtTheirTimesInTheirUnits) {
     EXPECT_NEAR(first.back().lat, 0.8238 / hostsim::radians(1.0), 1e-9);
     EXPECT_NEAR(first.back().alt, 10000, 1e-6);
     EXPECT_NEAR(first.back().lon, 11.5, 1e-9);
+    // The summary gives the position as the variables hold it at the end.
+    EXPECT_NEAR(summary["points"][0]["lat_deg"].get<double>(), 0.8238 / hostsim::radians(1.0), 1e-9);
+    EXPECT_NEAR(summary["points"][0]["alt_ft"].get<double>(), 10000, 1e-6);
     EXPECT_TRUE(summary["elevation_age"]["passed"].get<bool>());
     // Each write is shown as it is made, in the units given.
     Outcome text = probe_host({"--seconds", "0.5", "--pause-at", "off", "--set", "WZPointAlt_0=3048 meters@0.1,X=1@9"});

@@ -30,4 +30,9 @@ void PointWriter::write(const std::vector<Position>& positions) {
 
 double PointWriter::elevation_ft(int point) const { return host_.get(points_[static_cast<size_t>(point)].elevation); }
 
+Position PointWriter::position(int point) const {
+    const Ids& ids = points_[static_cast<size_t>(point)];
+    return {host_.get_typed(ids.lat, degrees_), host_.get_typed(ids.lon, degrees_), host_.get_typed(ids.alt, feet_)};
+}
+
 }  // namespace probe

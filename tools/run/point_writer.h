@@ -18,6 +18,8 @@ public:
 
     void write(const std::vector<Position>& positions);
     double elevation_ft(int point) const;
+    // The point's position as its variables hold it, whoever wrote them last.
+    Position position(int point) const;
     int count() const { return static_cast<int>(points_.size()); }
 
 private:

@@ -337,7 +337,7 @@ private:
         std::vector<uint64_t> perPoint = recorder_->samples_per_point();
         for (int i = 0; i < result_.points; ++i) {
             PointResult p;
-            p.position = positions_[static_cast<size_t>(i)];
+            p.position = points_->position(i);  // --set may have moved it
             p.elevationFt = points_->elevation_ft(i);
             p.samples = static_cast<size_t>(i) < perPoint.size() ? perPoint[static_cast<size_t>(i)] : 0;
             result_.pointResults.push_back(p);
