@@ -29,7 +29,8 @@ thread_local ThreadSession t_thread;
 
 Host& host() { return *Host::active(); }
 
-// The host's units; 0 for a name it does not know.
+}  // namespace
+
 int32_t units_by_name(const char* name) {
     static const std::pair<const char*, int32_t> kUnits[] = {
         {"radians", kUnitsRadians}, {"degrees", kUnitsDegrees}, {"feet", kUnitsFeet}, {"meters", kUnitsMeters}};
@@ -37,6 +38,8 @@ int32_t units_by_name(const char* name) {
         if (std::strcmp(name, unit.first) == 0) return unit.second;
     return 0;
 }
+
+namespace {
 
 // The panel-services entries, plain C functions as a host exports them.
 int32_t ps_register(const char* name) {

@@ -40,6 +40,9 @@ constexpr int32_t kUnitsMeters = 72;
 
 // Factor from a unit to the canonical unit of its kind; 1 for unknown ids.
 double to_canonical(int32_t units);
+// The host's units by name ("radians", "degrees", "feet", "meters"); 0 for
+// a name it does not know.
+int32_t units_by_name(const char* name);
 
 // One call the module made into the host.
 struct Call {

@@ -179,6 +179,9 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--pause-at", "soon"}, 2, "--pause-at takes times of 0 or more seconds"},
         {{"--click", "up@2"}, 2, "--click takes next@SECONDS or previous@SECONDS"},
         {{"--layout", "ring"}, 2, "--layout: ring not in {fan,line,grid}"},
+        {{"--set", "WZ_Active=1"}, 2, "--set takes NAME=VALUE@SECONDS or NAME=VALUE UNITS@SECONDS"},
+        {{"--set", "WZPointAlt_0=3 furlongs@1"}, 2, "--set WZPointAlt_0: the host knows no units 'furlongs'"},
+        {{"--set", "WZ_Active=on@1"}, 2, "--set WZ_Active: 'on' is not a number"},
         {{"--count", "3", "--points", points}, 2, "with --points the file gives the points"},
         {{"--module", (dir / "missing.dll").string()}, 1, "no module file at"},
         {{"--module", dir.string()}, 1, "is a directory, not a module file"},
@@ -204,9 +207,15 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
 #if defined(TP_HAVE_RENDER)
         {{"--render", (dir / "nonexistent" / "d.png").string()}, 1, "does not exist"},
         {{"--csv", "/dev/full"}, 1, "--csv /dev/full cannot be written: No space left on device"},
+        // A profile joins points along the track; elsewhere it would draw a
+        // ground that is not there.
+        {{"--profile", (dir / "p.png").string()}, 2, "the points of a fan or a grid lie across it: draw them from above with --map"},
+        {{"--profile", (dir / "p.png").string(), "--layout", "grid"}, 2, "draw them from above with --map FILE.png"},
+        {{"--profile", (dir / "p.png").string(), "--points", points}, 2, "the points of --points lie wherever the file puts them"},
 #else
         {{"--render", (dir / "x.png").string()}, 2, "--render needs the native build"},
         {{"--profile", (dir / "x.png").string()}, 2, "--profile needs the native build"},
+        {{"--map", (dir / "x.png").string()}, 2, "--map needs the native build"},
 #endif
     };
     for (const Case& c : cases) {
@@ -385,6 +394,17 @@ TEST_F(ProbeHostTest, DefaultFanOverTheReliefSamplesTheGroundAndPauses) {
     EXPECT_GT(after, 0);
     EXPECT_EQ(summary["samples_paused"], 0);
     EXPECT_GT(summary["cycles_paused"].get<int>(), 0);
+    // Every position the gauge wrote while sampling ran was answered within
+    // the bound, which is counted in the run's own cycles; those written
+    // while paused are left out.
+    const nlohmann::json& age = summary["elevation_age"];
+    EXPECT_GT(age["positions"].get<int>(), 3 * 10);
+    EXPECT_EQ(age["beyond_bound"], 0);
+    EXPECT_GT(age["not_measured"].get<int>(), 0);
+    EXPECT_TRUE(age["passed"].get<bool>()) << age;
+    EXPECT_LE(age["median_ms"].get<double>(), age["p99_ms"].get<double>());
+    EXPECT_LE(age["p99_ms"].get<double>(), age["max_ms"].get<double>());
+    EXPECT_GT(age["median_ms"].get<double>(), 0.0);
     // The fan moves, and its ground with it.
     EXPECT_NE(samples.front().elevation, samples.back().elevation);
     EXPECT_TRUE(fs::is_empty(tmp));
@@ -583,6 +603,7 @@ TEST(ProbeHostVerdict, EveryCheckDecidesTheRun) {
         {"no_forbidden_calls", [](RunResult& r) { r.forbiddenCalls = {"the module called the forbidden ExitThread"}; }},
         {"no_host_faults", [](RunResult& r) { r.hostFaults = {"a call after deinit"}; }},
         {"stop_latency_bound", [](RunResult& r) { r.stopTooSlow = true, r.stopBoundMs = 5000; }},
+        {"elevation_age_bound", [](RunResult& r) { r.age.answered = 10, r.age.beyond = 2; }},
     };
     RunResult passing;
     passing.warnings = {"a warning does not fail the run"};
@@ -604,6 +625,40 @@ TEST(ProbeHostVerdict, EveryCheckDecidesTheRun) {
     EXPECT_EQ(probe::judge(run).exitStatus, probe::kExitCheckFailed);
     run.signalStatus = probe::kExitTerminated;
     EXPECT_EQ(probe::judge(run).exitStatus, probe::kExitTerminated);
+}
+
+// --set writes by name, as another gauge would: a point's position in the
+// units given, and the module's controls untyped.
+TEST_F(ProbeHostTest, SetWritesVariablesAtTheirTimesInTheirUnits) {
+    std::string points = file("points.csv", "47.1,11.5,5000\n47.0,11.6,5000\n");
+    Outcome run = probe_host({"--seconds", "1.2", "--pause-at", "off", "--points", points, "--json", "--csv",
+                              (dir / "samples.csv").string(), "--set",
+                              "WZPointLat_0=0.8238 radians@0.3,WZPointAlt_0=3048 meters@0.3,WZ_UpdateInterval=20@0.3,"
+                              "Other_Gauge_Var=3@0.2"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    nlohmann::json summary = summary_of(run);
+    EXPECT_EQ(summary["update_interval_ms"], 20.0);
+    std::vector<CsvSample> samples = read_samples(dir / "samples.csv");
+    expect_samples_follow(*hostsim::relief_terrain(), samples, 2, summary);
+    std::vector<CsvSample> first;
+    for (const CsvSample& s : samples)
+        if (s.point == 0) first.push_back(s);
+    ASSERT_GT(first.size(), 2u);
+    EXPECT_NEAR(first.front().lat, 47.1, 1e-9);
+    EXPECT_NEAR(first.front().alt, 5000, 1e-9);
+    EXPECT_NEAR(first.back().lat, 0.8238 / hostsim::radians(1.0), 1e-9);
+    EXPECT_NEAR(first.back().alt, 10000, 1e-6);
+    EXPECT_NEAR(first.back().lon, 11.5, 1e-9);
+    // The summary gives the position as the variables hold it at the end.
+    EXPECT_NEAR(summary["points"][0]["lat_deg"].get<double>(), 0.8238 / hostsim::radians(1.0), 1e-9);
+    EXPECT_NEAR(summary["points"][0]["alt_ft"].get<double>(), 10000, 1e-6);
+    EXPECT_TRUE(summary["elevation_age"]["passed"].get<bool>());
+    // Each write is shown as it is made, in the units given.
+    Outcome text = probe_host({"--seconds", "0.5", "--pause-at", "off", "--set", "WZPointAlt_0=3048 meters@0.1,X=1@9"});
+    ASSERT_EQ(text.status, 0) << text.output;
+    EXPECT_NE(text.out.find(" s  WZPointAlt_0 set to 3048 meters (--set)"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("the layout moves every point each frame"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("X (--set) at 9 s is at or after the end of the run"), std::string::npos) << text.out;
 }
 
 #if defined(TP_HAVE_GDAL)
@@ -762,7 +817,8 @@ std::vector<Box> text_boxes() {
 TEST_F(ProbeHostTest, RenderedDisplayIsThePanelWithWhiteTextInsideTheBoxes) {
     Outcome run = probe_host({"--seconds", "1", "--render", (dir / "display.png").string()});
     ASSERT_EQ(run.status, 0) << run.output;
-    for (const char* line : {" s  running   cycles", "  WZ_PDK        1", "  stop latency  ", "  render        "})
+    for (const char* line : {" s  running   cycles", "  WZ_PDK        1", "  stop latency  ", "  render        ",
+                             "  elevation age median ", "plus one cycle, "})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
     EXPECT_EQ(run.output.find("not measured"), std::string::npos) << run.output;
     Picture picture = read_png(dir / "display.png");
@@ -788,6 +844,47 @@ TEST_F(ProbeHostTest, RenderedDisplayIsThePanelWithWhiteTextInsideTheBoxes) {
             if (p[0] > 128) ++lit[static_cast<size_t>(box - boxes.begin())];
         }
     for (size_t i = 0; i < boxes.size(); ++i) EXPECT_GT(lit[i], 20) << "text box " << i;
+}
+
+// Four points, each flown at a height over its own ground that puts it in
+// one band of the plan view: each band's colour is drawn in the map, and
+// nothing is left unpublished.
+TEST_F(ProbeHostTest, MapColoursEachPointByItsClearance) {
+    std::shared_ptr<const hostsim::Terrain> relief = hostsim::relief_terrain();
+    struct Spot {
+        double lat, lon, clearanceFt;
+        uint32_t colour;
+    } spots[] = {{47.10, 11.59, 3000, 0x2E9E44}, {47.06, 11.65, 1000, 0xE6C619},
+                 {47.02, 11.59, 200, 0xF07C13}, {47.06, 11.53, -400, 0xD8262E}};
+    std::string csv;
+    for (const Spot& s : spots) {
+        double ground = relief->elevation_feet(hostsim::radians(s.lat), hostsim::radians(s.lon));
+        csv += std::to_string(s.lat) + "," + std::to_string(s.lon) + "," + std::to_string(ground + s.clearanceFt) + "\n";
+    }
+    Outcome run = probe_host({"--seconds", "0.6", "--pause-at", "off", "--points", file("points.csv", csv), "--map",
+                              (dir / "map.png").string()});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("  map           "), std::string::npos) << run.output;
+    Picture picture = read_png(dir / "map.png");
+    ASSERT_EQ(picture.width, 890);
+    ASSERT_EQ(picture.height, 640);
+    // The map is the square on the left; the legend, with a swatch of each
+    // band, the panel on the right.
+    auto count = [&](uint32_t colour, int fromX, int toX) {
+        int n = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = fromX; x < toX; ++x) {
+                const uint8_t* p = picture.at(x, y);
+                n += (p[0] << 16 | p[1] << 8 | p[2]) == static_cast<int>(colour);
+            }
+        return n;
+    };
+    for (const Spot& s : spots) {
+        EXPECT_GE(count(s.colour, 0, 640), 100) << std::hex << s.colour;
+        EXPECT_GE(count(s.colour, 640, 890), 200) << std::hex << s.colour;
+    }
+    EXPECT_EQ(count(0x7A7F87, 0, 640), 0);  // every point has an elevation
+    EXPECT_GE(count(0xFFFFFF, 0, 640), 40);  // the aircraft
 }
 
 TEST_F(ProbeHostTest, ProfileShowsTheGroundBelowTheAltitudeLine) {

@@ -30,6 +30,7 @@ void write_pictures(const probe::Options& options, probe::RunResult& result) {
     };
     attempt("--render", options.renderFile, [&] { probe::render_display(result.picture, options.renderFile); });
     attempt("--profile", options.profileFile, [&] { probe::render_profile(result.profile, options.profileFile); });
+    attempt("--map", options.mapFile, [&] { probe::render_map(result.plan, options.mapFile); });
     probe::finish_drawing();
 }
 
@@ -39,7 +40,9 @@ int run(const probe::Options& options) {
         live.started = [](const probe::RunResult& run) { probe::print_live_header(stdout, run); };
         live.second = [](const probe::LiveStatus& status) { probe::print_live(stdout, status); };
         live.message = [](const probe::Message& message) { probe::print_message(stdout, message); };
-        live.event = [](const probe::FrameEvent& event, double s) { probe::print_event(stdout, event, s); };
+        live.event = [&options](const probe::FrameEvent& event, double s) {
+            probe::print_event(stdout, event, options, s);
+        };
     }
     live.ended = [&options](probe::RunResult& result) {
         write_pictures(options, result);

@@ -39,11 +39,12 @@ const char* kFooter =
     "\nValues: --opt value or --opt=value (use --opt=value for an empty value or one starting with --).\n"
     "No output may be an input or another output.\n\n"
     "Output: a line a second (the state now; cycles and samples over the last second; the elevations of\n"
-    "the first 8 points), a line for each host message and click, then a summary ending in the verdict:\n"
-    "every check the summary makes (samples against the terrain, samples while paused, references\n"
-    "returned, forbidden calls, hostsim's fault record, the stop latency's bound) decides the run;\n"
-    "warnings do not. The CSV's rest is finished after the summary; its queue holds at most 1048576\n"
-    "rows, and rows beyond are left out (checked, counted, the CSV called incomplete).\n\n"
+    "the first 8 points), a line for each host message, click and --set write, then a summary ending in\n"
+    "the verdict: every check the summary makes (samples against the terrain, samples while paused,\n"
+    "references returned, forbidden calls, hostsim's fault record, the stop latency's bound, the\n"
+    "elevation's age against one interval plus one cycle) decides the run; warnings do not.\n"
+    "The CSV's rest is finished after the summary; its queue holds at most 1048576 rows, and rows beyond\n"
+    "are left out (checked, counted, the CSV called incomplete).\n\n"
     "Ctrl-C or SIGTERM ends the run at the next frame with the normal shutdown, the summary and every\n"
     "output completed; a second Ctrl-C during the run stops at once. While the CSV is being finished,\n"
     "Ctrl-C stops it at a whole line and the summary calls it incomplete.\n\n"
@@ -54,12 +55,14 @@ const char* kFooter =
     "  probe-host\n"
     "  probe-host --count 12 --seconds 20 --pause-at off --csv samples.csv\n"
     "  probe-host --layout line --count 60 --range 30 --profile profile.png\n"
-    "  probe-host --param '  7xyz' --interval -1 --click next@1,next@2,previous@3\n";
+    "  probe-host --param '  7xyz' --interval -1 --click next@1,next@2,previous@3\n"
+    "  probe-host --layout grid --count 900 --range 20 --map map.png\n"
+    "  probe-host --set 'WZ_UpdateInterval=500@2,WZ_UpdateInterval=55@3'\n";
 
 // Values kept as the user wrote them and converted after the parse, so
 // that a refusal can say what the option takes in the user's terms.
 struct Raw {
-    std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout;
+    std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout, settings;
     std::string seconds, count, range, interval, select;
 };
 
@@ -191,6 +194,11 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
     app.add_option("--select", raw.select, "click Next N times on the display once it is installed (0 to 100000)")->type_name("N");
     app.add_option("--click", raw.clicks, "click the display's Next or Previous area at these times")
         ->type_name("next@S,previous@S...");
+    app.add_option("--set", raw.settings,
+                   "write any named variable at these times, as another gauge would: the module's controls, a "
+                   "point's position, a variable of another gauge; in UNITS (radians, degrees, feet, meters) where "
+                   "given, for example WZ_UpdateInterval=500@2 or 'WZPointLat_0=47.1 degrees@2'")
+        ->type_name("NAME=VALUE[ UNITS]@S[,...]");
     app.add_option("--csv", o.csvFile, "write every published sample: time, point, latitude, longitude, altitude, "
                                        "elevation (a file: - is refused)")
         ->type_name("FILE");
@@ -199,7 +207,12 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
         ->type_name("FILE.png");
     app.add_option("--profile", o.profileFile,
                    "draw the terrain profile ahead: published elevations against distance, with the aircraft's "
-                   "altitude, as PNG (native build only)")
+                   "altitude; --layout line only, where the points lie along the track (native build only)")
+        ->type_name("FILE.png");
+    app.add_option("--map", o.mapFile,
+                   "draw the plan view: every point from above around the aircraft, track up, coloured by the "
+                   "published elevation against the altitude (more than 2000 ft below, 500 to 2000 ft below, within "
+                   "500 ft below, above it), with a legend and a scale in NM (native build only)")
         ->type_name("FILE.png");
 }
 
@@ -219,6 +232,7 @@ void take_timed_values(Options& o, const Raw& raw, const CLI::App& app) {
     if (app.count("--active-at")) o.activeAt = parse_times("--active-at", raw.activeAt);
     if (app.count("--inactive-at")) o.inactiveAt = parse_times("--inactive-at", raw.inactiveAt);
     if (app.count("--click")) o.clicks = parse_clicks("--click", raw.clicks);
+    if (app.count("--set")) o.settings = parse_settings("--set", raw.settings);
 }
 
 bool has_extension(const std::string& path, const std::string& extension) {
@@ -243,8 +257,17 @@ void check(const Options& o, const CLI::App& app) {
                              output.extension + " files only: give it a name ending in " + output.extension);
     check_files_distinct(input_files(o), output_files(o));
     if (!kRenderAvailable)
-        for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile}})
+        for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile},
+                                           std::pair{"--map", o.mapFile}})
             if (!path.empty()) throw UsageError(std::string(option) + " " + kRenderUnavailable);
+    // A profile joins the points in order of distance: only a line's points
+    // lie one behind the other along the track.
+    if (!o.profileFile.empty() && (!o.pointsFile.empty() || o.layout != Layout::Line))
+        throw UsageError(std::string("--profile draws the ground along the track, where --layout line puts the "
+                                     "points; ") +
+                         (o.pointsFile.empty() ? "the points of a fan or a grid lie across it"
+                                               : "the points of --points lie wherever the file puts them") +
+                         ": draw them from above with --map FILE.png");
     if (!o.terrainFile.empty() && !hostsim::kTerrainFilesAvailable)
         throw UsageError("--terrain needs the native build: GDAL is not part of the Windows build, which has the "
                          "built-in relief only");
@@ -261,7 +284,10 @@ std::vector<NamedFile> input_files(const Options& o) {
 }
 
 std::vector<NamedFile> output_files(const Options& o) {
-    return {{"--csv", o.csvFile}, {"--render", o.renderFile, ".png"}, {"--profile", o.profileFile, ".png"}};
+    return {{"--csv", o.csvFile},
+            {"--render", o.renderFile, ".png"},
+            {"--profile", o.profileFile, ".png"},
+            {"--map", o.mapFile, ".png"}};
 }
 
 double default_range_km(Layout layout) {

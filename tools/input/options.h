@@ -22,6 +22,14 @@ struct Click {
     Button button;
 };
 
+// A named variable written at a time, as another gauge would write it.
+struct Setting {
+    std::string name;
+    double value = 0;
+    std::string units;  // empty: written untyped
+    double seconds = 0;
+};
+
 struct Options {
     std::string module;  // empty: the module built beside probe-host
     double seconds = 5.0;
@@ -40,9 +48,11 @@ struct Options {
     std::optional<std::string> parameters;  // the vorn gauge's raw parameter string
     int select = 0;
     std::vector<Click> clicks;
+    std::vector<Setting> settings;  // in time order
     std::string csvFile;
     std::string renderFile;
     std::string profileFile;
+    std::string mapFile;
     bool json = false;
 };
 

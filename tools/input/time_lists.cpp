@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "hostsim/host.h"
+
 namespace probe {
 namespace {
 
@@ -28,7 +30,46 @@ double parse_time(const std::string& option, const std::string& text) {
     return value;
 }
 
+std::string trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(' '), last = text.find_last_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+// NAME=VALUE[ UNITS]@SECONDS
+Setting parse_setting(const std::string& option, const std::string& part) {
+    size_t equals = part.find('='), at = part.rfind('@');
+    std::string form = option + " takes NAME=VALUE@SECONDS or NAME=VALUE UNITS@SECONDS separated by commas, not '" +
+                       part + "'";
+    if (equals == std::string::npos || at == std::string::npos || at < equals) throw UsageError(form);
+    Setting s;
+    s.name = trimmed(part.substr(0, equals));
+    if (s.name.empty() || s.name.find(' ') != std::string::npos) throw UsageError(form);
+    std::string value = trimmed(part.substr(equals + 1, at - equals - 1));
+    size_t space = value.find(' ');
+    if (space != std::string::npos) {
+        s.units = trimmed(value.substr(space + 1));
+        value.resize(space);
+        if (hostsim::units_by_name(s.units.c_str()) == 0)
+            throw UsageError(option + " " + s.name + ": the host knows no units '" + s.units +
+                             "' (it knows radians, degrees, feet and meters)");
+    }
+    char* end = nullptr;
+    s.value = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(s.value))
+        throw UsageError(option + " " + s.name + ": '" + value + "' is not a number");
+    s.seconds = parse_time(option, part.substr(at + 1));
+    return s;
+}
+
 }  // namespace
+
+std::vector<Setting> parse_settings(const std::string& option, const std::string& text) {
+    std::vector<Setting> settings;
+    for (const std::string& part : split_commas(text)) settings.push_back(parse_setting(option, part));
+    std::stable_sort(settings.begin(), settings.end(),
+                     [](const Setting& a, const Setting& b) { return a.seconds < b.seconds; });
+    return settings;
+}
 
 std::vector<double> parse_times(const std::string& option, const std::string& text) {
     if (text == "off") return {};

@@ -1,7 +1,7 @@
 // The pictures probe-host draws: the display gauge as a host draws it (its
 // panel bitmap, then each text element's text in the declared colour and
-// face, set in the element's box and cut at its edges), and the terrain
-// profile ahead of the aircraft.
+// face, set in the element's box and cut at its edges), the terrain
+// profile ahead of the aircraft, and the plan view around it.
 #pragma once
 
 #include <cstdint>
@@ -47,20 +47,41 @@ struct DisplayPicture {
 
 // One probe point as the profile shows it.
 struct ProfilePoint {
-    double distanceNm;   // from the aircraft (or, for fixed points, from the first point)
+    double distanceNm;   // ahead of the aircraft
     double elevationFt;  // as the module last published it
     double altitudeFt;   // the point's altitude: the aircraft's, for a layout
 };
 
+// The points of a line layout, along the track in order of distance.
 struct Profile {
     std::string title;
-    bool alongTrack = false;  // the points lie on one line: joined, not scattered
     std::vector<ProfilePoint> points;
 };
+
+// One probe point as the plan view shows it, placed around the aircraft
+// with the track up.
+struct PlanPoint {
+    double rightNm, aheadNm;
+    double clearanceFt;  // the point's altitude less the elevation last published for it
+    bool published;      // whether any elevation was published for it
+};
+
+struct PlanView {
+    std::string title;
+    double altitudeFt = 0;  // the aircraft's
+    double headingDeg = 0;  // its track, true
+    std::vector<PlanPoint> points;
+};
+
+// The clearance bands the plan view colours by, as terrain displays do.
+enum class Clearance { FarBelow, Below, Near, Above, Unknown };
+Clearance clearance_band(const PlanPoint& point);
+uint32_t clearance_colour(Clearance band);  // 0xRRGGBB
 
 // Each writes a PNG; throws RenderError.
 void render_display(const DisplayPicture& picture, const std::string& pngPath);
 void render_profile(const Profile& profile, const std::string& pngPath);
+void render_map(const PlanView& view, const std::string& pngPath);
 // After the last picture: frees what drawing keeps for the process.
 void finish_drawing();
 

@@ -1,5 +1,5 @@
 // The Windows build has no Cairo: drawing is refused with the reason (the
-// options refuse --render and --profile before a run gets this far).
+// options refuse --render, --profile and --map before a run gets this far).
 #include "render.h"
 
 namespace probe {
@@ -11,6 +11,8 @@ void render_display(const DisplayPicture&, const std::string&) {
 void render_profile(const Profile&, const std::string&) {
     throw RenderError(std::string("--profile ") + kRenderUnavailable);
 }
+
+void render_map(const PlanView&, const std::string&) { throw RenderError(std::string("--map ") + kRenderUnavailable); }
 
 void finish_drawing() {}
 

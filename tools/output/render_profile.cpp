@@ -1,5 +1,5 @@
-// The terrain profile ahead, drawn with Cairo: the ground the module
-// published against distance, the altitude the points were flown at, and
+// The terrain profile ahead of a line of points, drawn with Cairo: the
+// ground the module published against distance, the altitude the points were flown at, and
 // the two figures a ground-proximity warning is built on, the lowest
 // clearance and the highest ground, marked with their values.
 #include <algorithm>
@@ -119,27 +119,17 @@ void draw_grid_and_axes(cairo_t* cr, const Axes& a) {
     cairo_restore(cr);
 }
 
-void draw_ground(cairo_t* cr, const Axes& a, const Profile& profile) {
-    const std::vector<ProfilePoint>& pts = profile.points;
-    if (profile.alongTrack) {
-        cairo_move_to(cr, a.px(pts.front().distanceNm), a.py(a.y0));
-        for (const ProfilePoint& p : pts) cairo_line_to(cr, a.px(p.distanceNm), a.py(p.elevationFt));
-        cairo_line_to(cr, a.px(pts.back().distanceNm), a.py(a.y0));
-        cairo_close_path(cr);
-        set_colour(cr, kGroundFill);
-        cairo_fill(cr);
-        for (const ProfilePoint& p : pts) cairo_line_to(cr, a.px(p.distanceNm), a.py(p.elevationFt));
-        set_colour(cr, kGround);
-        cairo_set_line_width(cr, 2);
-        cairo_stroke(cr);
-        return;
-    }
+void draw_ground(cairo_t* cr, const Axes& a, const std::vector<ProfilePoint>& pts) {
+    cairo_move_to(cr, a.px(pts.front().distanceNm), a.py(a.y0));
+    for (const ProfilePoint& p : pts) cairo_line_to(cr, a.px(p.distanceNm), a.py(p.elevationFt));
+    cairo_line_to(cr, a.px(pts.back().distanceNm), a.py(a.y0));
+    cairo_close_path(cr);
+    set_colour(cr, kGroundFill);
+    cairo_fill(cr);
+    for (const ProfilePoint& p : pts) cairo_line_to(cr, a.px(p.distanceNm), a.py(p.elevationFt));
     set_colour(cr, kGround);
-    double radius = pts.size() > 2000 ? 1.2 : 3;
-    for (const ProfilePoint& p : pts) {
-        cairo_arc(cr, a.px(p.distanceNm), a.py(p.elevationFt), radius, 0, 2 * M_PI);
-        cairo_fill(cr);
-    }
+    cairo_set_line_width(cr, 2);
+    cairo_stroke(cr);
 }
 
 void draw_altitude(cairo_t* cr, const Axes& a, const std::vector<ProfilePoint>& pts) {
@@ -202,7 +192,7 @@ void render_profile(const Profile& profile, const std::string& pngPath) {
     cairo_paint(cr);
     Axes a = axes_for(profile.points);
     draw_grid_and_axes(cr, a);
-    draw_ground(cr, a, profile);
+    draw_ground(cr, a, profile.points);
     draw_altitude(cr, a, profile.points);
     draw_marks(cr, a, profile.points);
     label(cr, kLeft, 30, profile.title, kInk, 15, true);

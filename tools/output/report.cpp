@@ -50,6 +50,21 @@ std::string csv_state(const RunResult& run) {
     return text;
 }
 
+// How old the published elevations were, against one interval plus one
+// cycle; a position answered later fails the run (the verdict's check).
+void print_age(std::FILE* out, const RunResult& run) {
+    const AgeFigures& a = run.age;
+    if (a.answered)
+        std::fprintf(out,
+                     "  elevation age median %.1f ms, 99th percentile %.1f ms, max %.1f ms over %llu positions written;\n"
+                     "                bound: each answered by the end of the first cycle begun after its write (one\n"
+                     "                interval, %g ms, plus one cycle, %.3f ms mean here): %llu beyond it\n",
+                     a.medianMs, a.p99Ms, a.maxMs, static_cast<unsigned long long>(a.answered), run.stats.intervalMs,
+                     run.stats.meanWorkMs, static_cast<unsigned long long>(a.beyond));
+    else
+        std::fprintf(out, "  elevation age not measured: no position answered while sampling ran\n");
+}
+
 }  // namespace
 
 bool failed(const RunResult& run, const std::string& path) {
@@ -88,8 +103,8 @@ void print_message(std::FILE* out, const Message& m) {
     std::fflush(out);
 }
 
-void print_event(std::FILE* out, const FrameEvent& event, double seconds) {
-    std::fprintf(out, "%6.2f s  %s\n", seconds, event_meaning(event.kind));
+void print_event(std::FILE* out, const FrameEvent& event, const Options& options, double seconds) {
+    std::fprintf(out, "%6.2f s  %s\n", seconds, describe_event(event, options).c_str());
     std::fflush(out);
 }
 
@@ -118,6 +133,7 @@ void print_summary(std::FILE* out, const RunResult& run) {
                      *run.stopLatencyMs);
     else
         std::fprintf(out, "  stop latency  not measured: %s\n", run.stopNote.c_str());
+    print_age(out, run);
     std::fprintf(out, "  pause         %s\n", pause_text(run).c_str());
     if (run.selectClicks) std::fprintf(out, "  select        Next clicked %d times once the display was installed\n", run.selectClicks);
     for (size_t i = 0; i < run.picture.texts.size(); ++i)

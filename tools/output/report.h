@@ -26,7 +26,7 @@ struct LiveStatus {
 void print_live_header(std::FILE* out, const RunResult& run);
 void print_live(std::FILE* out, const LiveStatus& status);
 void print_message(std::FILE* out, const Message& message);
-void print_event(std::FILE* out, const FrameEvent& event, double seconds);
+void print_event(std::FILE* out, const FrameEvent& event, const Options& options, double seconds);
 // The summary's figures, checks and warnings: printed as soon as the run
 // has ended, before the CSV's rest is finished.
 void print_summary(std::FILE* out, const RunResult& run);

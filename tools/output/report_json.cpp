@@ -18,6 +18,21 @@ json path_or_null(const RunResult& run, const std::string& path) {
     return path.empty() || failed(run, path) ? json(nullptr) : json(path);
 }
 
+json age_of(const RunResult& run) {
+    const AgeFigures& a = run.age;
+    AgeCheck check = age_check(a);
+    return {{"positions", a.answered},
+            {"median_ms", a.answered ? number(a.medianMs) : json(nullptr)},
+            {"p99_ms", a.answered ? number(a.p99Ms) : json(nullptr)},
+            {"max_ms", a.answered ? number(a.maxMs) : json(nullptr)},
+            {"bound", "one interval plus one cycle: answered by the end of the first cycle begun after the write"},
+            {"beyond_bound", a.beyond},
+            {"never_answered", a.unanswered},
+            {"not_measured", a.notMeasured},
+            {"passed", check.passed},
+            {"check", check.message}};
+}
+
 json points_of(const RunResult& run) {
     json points = json::array();
     for (size_t i = 0; i < run.pointResults.size(); ++i) {
@@ -71,6 +86,7 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
           {"measured", s.periods}}},
         {"sampling_ms", number(s.meanWorkMs)},
         {"stop_latency_ms", run.stopLatencyMs ? number(*run.stopLatencyMs) : json(nullptr)},
+        {"elevation_age", age_of(run)},
         {"messages", messages},
         {"display", display},
         {"host_problems", run.hostProblems},

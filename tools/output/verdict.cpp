@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "elevation_age.h"
 #include "errors.h"
 
 namespace probe {
@@ -28,6 +29,11 @@ std::string paused_check(const RunResult& run) {
     return std::to_string(run.stats.pausedSamples) + " samples were written in cycles begun while paused";
 }
 
+std::string age_bound_check(const RunResult& run) {
+    AgeCheck check = age_check(run.age);
+    return check.passed ? "" : check.message;
+}
+
 std::string stop_check(const RunResult& run) {
     if (!run.stopTooSlow) return "";
     char text[96];
@@ -47,6 +53,7 @@ const Check kChecks[] = {
     {"no_forbidden_calls", [](const RunResult& run) { return joined(run.forbiddenCalls); }},
     {"no_host_faults", [](const RunResult& run) { return joined(run.hostFaults); }},
     {"stop_latency_bound", stop_check},
+    {"elevation_age_bound", age_bound_check},
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ public:
     void extend(int count);
     void write(const std::vector<Position>& positions);
     double elevation_ft(int point) const;
-    // As the variables hold it: what the module reads for a point.
+    // The point's position as its variables hold it, whoever wrote them last.
     Position position(int point) const;
     int count() const { return static_cast<int>(points_.size()); }
 

@@ -40,6 +40,26 @@ void SampleRecorder::observe(const hostsim::Call& call) {
     // in, so cycles begun from here on must not sample.
     if (call.op == "set" && call.name == "FSSimIsPaused" && call.value != 0.0) paused_ = true;
     if (call.thread != gaugeThread_) worker_call(call, now);
+    else gauge_call(call, std::chrono::duration<double>(now - start_).count());
+}
+
+void SampleRecorder::written_before_start(int count, Clock::time_point when) {
+    std::lock_guard<std::mutex> hold(lock_);
+    double seconds = std::chrono::duration<double>(when - start_).count();
+    for (int k = 0; k < count; ++k) {
+        age_.written(k, seconds);
+        age_.gauge_call();
+    }
+}
+
+// A point's position written by a gauge (any unit), or the table built.
+void SampleRecorder::gauge_call(const hostsim::Call& call, double seconds) {
+    if (call.op == "set_typed" || call.op == "set") {
+        for (const char* part : {"WZPointLat_", "WZPointLon_", "WZPointAlt_"})
+            if (int k = point_index(call.name, part); k >= 0) return age_.written(k, seconds);
+        if (call.name == "WZ_PointCount") age_.table_built(static_cast<int>(call.value));
+    }
+    age_.gauge_call();
 }
 
 void SampleRecorder::resuming() {
@@ -52,12 +72,14 @@ void SampleRecorder::worker_call(const hostsim::Call& call, Clock::time_point no
         cycleStart_ = now;
         haveCycleStart_ = true;
         cyclePaused_ = paused_;
+        age_.cycle_begins();
     } else if (call.op == "get" && call.name == "WZ_UpdateInterval") {
         workerOsId_ = current_thread_os_id();
         cycle_ends(call.value, now);
     } else if (call.op == "get_typed") {
         if (int k = point_index(call.name, "WZPointLon_"); k >= 0) {
             pending_ = {k, degrees(call.value, call.units), 0, 0};
+            age_.reading(k);
         } else if (int a = point_index(call.name, "WZPointAlt_"); a >= 0 && a == pending_.point) {
             pending_.altitudeFt = feet(call.value, call.units);
         } else if (int l = point_index(call.name, "WZPointLat_"); l >= 0 && l == pending_.point) {
@@ -72,8 +94,10 @@ void SampleRecorder::worker_call(const hostsim::Call& call, Clock::time_point no
         ++perPoint_[static_cast<size_t>(k)];
         double seconds = std::chrono::duration<double>(now - start_).count();
         const Pending& p = pending_;
-        if (p.point == k)
+        if (p.point == k) {
             samples_.push_back({seconds, k, p.latitudeDeg, p.longitudeDeg, p.altitudeFt, feet(call.value, call.units)});
+            age_.published(k, seconds);
+        }
     }
 }
 
@@ -97,6 +121,7 @@ void SampleRecorder::cycle_ends(double intervalMs, Clock::time_point now) {
     haveCycleStart_ = false;
     cyclePaused_ = paused_;
     pending_ = Pending{};
+    age_.cycle_ends();
 }
 
 CycleStats SampleRecorder::stats() const {
@@ -127,6 +152,11 @@ uint64_t SampleRecorder::pending() const {
 std::vector<uint64_t> SampleRecorder::samples_per_point() const {
     std::lock_guard<std::mutex> hold(lock_);
     return perPoint_;
+}
+
+AgeFigures SampleRecorder::elevation_age() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return age_.figures();
 }
 
 }  // namespace probe

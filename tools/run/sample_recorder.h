@@ -1,7 +1,8 @@
 // Watches the module's calls into the host (the host's call observer) and
 // turns the sampling worker's into figures: cycles, samples with the
-// positions they were taken at, the cycle period, and what happened while
-// the simulation was paused. Keeps counts, not the calls, so a run may be
+// positions they were taken at, the cycle period, what happened while
+// the simulation was paused, and (with the gauges' writes of positions)
+// how old each published elevation was. Keeps counts, not the calls, so a run may be
 // long.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "elevation_age.h"
 #include "hostsim/host.h"
 
 namespace probe {
@@ -42,6 +44,9 @@ public:
 
     // The host's call observer.
     void observe(const hostsim::Call& call);
+    // A gauge wrote the positions of points 0 to count - 1 at that time,
+    // before the observer was set.
+    void written_before_start(int count, Clock::time_point when);
     // The resume message is about to be delivered: from here on a cycle
     // may sample again.
     void resuming();
@@ -55,6 +60,8 @@ public:
     uint64_t pending() const;
     // How many elevations were written for each point index.
     std::vector<uint64_t> samples_per_point() const;
+    // How old the published elevations were when they came.
+    AgeFigures elevation_age() const;
 
 private:
     struct Pending {
@@ -62,6 +69,7 @@ private:
         double longitudeDeg = 0, altitudeFt = 0, latitudeDeg = 0;
     };
 
+    void gauge_call(const hostsim::Call& call, double seconds);
     void worker_call(const hostsim::Call& call, Clock::time_point now);
     void cycle_ends(double intervalMs, Clock::time_point now);
 
@@ -77,6 +85,7 @@ private:
     Pending pending_;
     std::vector<Sample> samples_;
     std::vector<uint64_t> perPoint_;
+    ElevationAge age_;
 };
 
 }  // namespace probe

@@ -19,6 +19,7 @@
 #include "frame_pacer.h"
 #include "hostsim/gauge_system.h"
 #include "hostsim/module.h"
+#include "hostsim/terrain.h"
 #if defined(TP_HAVE_GDAL)
 #include "hostsim/raster_terrain.h"
 #endif
@@ -138,17 +139,32 @@ void note_host_problems(hostsim::Host& host, RunResult& result) {
         for (const std::string& problem : *list) result.hostProblems += problem + "; ";
 }
 
-// Distances from the aircraft, or along fixed points from the first.
+// A line layout's points by their distance ahead of the aircraft.
 Profile make_profile(const Probes& probes, const Aircraft& aircraft, const std::vector<PointResult>& points) {
     Profile profile;
-    profile.alongTrack = probes.layout() == Layout::Line || !probes.moving();
-    Position from = probes.moving() || points.empty() ? aircraft.position : points.front().position;
     for (const PointResult& p : points)
-        profile.points.push_back({distance_m(from, p.position) / kMetresPerNm, p.elevationFt, p.position.altitudeFt});
+        profile.points.push_back(
+            {distance_m(aircraft.position, p.position) / kMetresPerNm, p.elevationFt, p.position.altitudeFt});
     std::stable_sort(profile.points.begin(), profile.points.end(),
                      [](const ProfilePoint& a, const ProfilePoint& b) { return a.distanceNm < b.distanceNm; });
-    profile.title = probes.moving() ? "Terrain ahead: " + probes.describe() : "Terrain along the points file";
+    profile.title = "Terrain ahead: " + probes.describe();
     return profile;
+}
+
+// Every point around the aircraft, turned so that its track is up.
+PlanView make_plan_view(const Probes& probes, const Aircraft& aircraft, const std::vector<PointResult>& points) {
+    PlanView view;
+    view.title = "Plan view: " + probes.describe();
+    view.altitudeFt = aircraft.position.altitudeFt;
+    view.headingDeg = aircraft.headingDeg;
+    double track = hostsim::radians(aircraft.headingDeg);
+    for (const PointResult& p : points) {
+        double nm = distance_m(aircraft.position, p.position) / kMetresPerNm;
+        double relative = hostsim::radians(bearing_deg(aircraft.position, p.position)) - track;
+        view.points.push_back({nm * std::sin(relative), nm * std::cos(relative),
+                               p.position.altitudeFt - p.elevationFt, p.samples > 0});
+    }
+    return view;
 }
 
 // The run's parts in the order they are made and taken down: the recorder
@@ -168,6 +184,13 @@ public:
         result_.parameters = options.parameters ? *options.parameters : std::to_string(result_.points);
         result_.warnings = setup_.warnings;
         result_.warnings.insert(result_.warnings.end(), timeline_.warnings.begin(), timeline_.warnings.end());
+        if (setup_.probes.moving())
+            for (const Setting& s : options.settings)
+                for (const char* part : {"WZPointLat_", "WZPointLon_", "WZPointAlt_"})
+                    if (s.name.compare(0, std::strlen(part), part) == 0)
+                        result_.warnings.push_back(s.name + " (--set): the layout moves every point each frame, so "
+                                                   "the value written lasts until the next frame; --points holds "
+                                                   "points still");
         host_.set_logging(false);
         host_.set_terrain(setup_.terrain);
     }
@@ -210,12 +233,16 @@ private:
         result_.selectClicks = options_.select;
         aircraft_ = setup_.flight.at(0.0);
         setup_.probes.place(aircraft_, positions_);
+        Clock::time_point firstWrite = Clock::now();
         points_->write(positions_);
         if (live_.started) live_.started(result_);
 
         start_ = Clock::now();
         recorder_ = std::make_unique<SampleRecorder>(std::this_thread::get_id(), start_);
         SampleRecorder* recorder = recorder_.get();
+        // The first positions were written before anything watched: their
+        // age is measured from then.
+        recorder->written_before_start(result_.points, firstWrite);
         host_.set_observer([recorder](const hostsim::Call& call) { recorder->observe(call); });
         writer_.start(*recorder);
         messages_.emplace(host_, timeline_.messages, start_, [recorder](uint64_t value) {
@@ -235,8 +262,8 @@ private:
             double now = seconds_since(start_);
             while (nextEvent < timeline_.events.size() && timeline_.events[nextEvent].seconds <= now)
                 perform(timeline_.events[nextEvent++], now);
+            aircraft_ = setup_.flight.at(now);
             if (setup_.probes.moving()) {
-                aircraft_ = setup_.flight.at(now);
                 setup_.probes.place(aircraft_, positions_);
                 points_->write(positions_);
             }
@@ -258,8 +285,17 @@ private:
         case FrameEvent::Deactivate: host_.set(activeId_, 0.0); break;
         case FrameEvent::ClickNext: clicks_->click(Button::Next); break;
         case FrameEvent::ClickPrevious: clicks_->click(Button::Previous); break;
+        case FrameEvent::Set: write_setting(options_.settings[event.setting]); break;
         }
         if (live_.event) live_.event(event, now);
+    }
+
+    // As another gauge writes: the variable looked up (or registered) by
+    // name, written in the units given or untyped.
+    void write_setting(const Setting& setting) {
+        int32_t id = variable_id(host_, setting.name);
+        if (setting.units.empty()) host_.set(id, setting.value);
+        else host_.set_typed(id, setting.value, host_.units_id(setting.units.c_str()));
     }
 
     void take_messages() {
@@ -327,6 +363,7 @@ private:
 
         writer_.check_all();
         result_.stats = recorder_->stats();
+        result_.age = recorder_->elevation_age();
         result_.samplesChecked = writer_.rows();
         result_.samplesOff = writer_.mismatches();
         result_.largestDifferenceFt = writer_.largest_difference_ft();
@@ -365,13 +402,14 @@ private:
         points_->extend(points);
         for (int i = 0; i < points; ++i) {
             PointResult p;
-            p.position = i < result_.points ? positions_[static_cast<size_t>(i)] : points_->position(i);
+            p.position = points_->position(i);  // --set may have moved it
             p.elevationFt = points_->elevation_ft(i);
             p.samples = static_cast<size_t>(i) < perPoint.size() ? perPoint[static_cast<size_t>(i)] : 0;
             result_.pointResults.push_back(p);
         }
         std::vector<PointResult> placed(result_.pointResults.begin(), result_.pointResults.begin() + result_.points);
-        result_.profile = make_profile(setup_.probes, aircraft_, placed);
+        if (!options_.profileFile.empty()) result_.profile = make_profile(setup_.probes, aircraft_, placed);
+        if (!options_.mapFile.empty()) result_.plan = make_plan_view(setup_.probes, aircraft_, result_.pointResults);
     }
 
     const Options& options_;

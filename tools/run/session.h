@@ -41,12 +41,14 @@ struct RunResult {
     double pdk = 0, surface = 0;  // "WZ_PDK", "WZ_pSurface" as the module set them
     double pointCount = 0;        // "WZ_PointCount" as the vorn gauge set it
     CycleStats stats;
+    AgeFigures age;  // how old the published elevations were
     std::vector<Message> messages;  // delivered, with their times
     std::optional<double> stopLatencyMs;
     std::string stopNote;  // why the latency was not measured
     DisplayPicture picture;  // its texts in code page 1252, as the gauge wrote them
     std::vector<PointResult> pointResults;
     Profile profile;
+    PlanView plan;
     uint64_t samplesChecked = 0, samplesOff = 0;
     uint64_t samplesOutside = 0;  // taken where the terrain model has no data
     double largestDifferenceFt = 0;

@@ -21,8 +21,17 @@ const char* event_meaning(FrameEvent::Kind kind) {
     case FrameEvent::Activate: return "WZ_Active set to 1";
     case FrameEvent::Deactivate: return "WZ_Active set to 0";
     case FrameEvent::ClickNext: return "click on the display's Next area";
-    default: return "click on the display's Previous area";
+    case FrameEvent::ClickPrevious: return "click on the display's Previous area";
+    default: return "a variable written";
     }
+}
+
+std::string describe_event(const FrameEvent& event, const Options& options) {
+    if (event.kind != FrameEvent::Set) return event_meaning(event.kind);
+    const Setting& s = options.settings[event.setting];
+    char value[48];
+    std::snprintf(value, sizeof value, "%g", s.value);
+    return s.name + " set to " + value + (s.units.empty() ? "" : " " + s.units) + " (--set)";
 }
 
 Timeline make_timeline(const Options& o) {
@@ -46,6 +55,10 @@ Timeline make_timeline(const Options& o) {
     for (double s : o.inactiveAt) add_event(FrameEvent::Deactivate, s, "--inactive-at");
     for (const Click& c : o.clicks)
         add_event(c.button == Button::Next ? FrameEvent::ClickNext : FrameEvent::ClickPrevious, c.seconds, "--click");
+    for (size_t i = 0; i < o.settings.size(); ++i) {
+        if (o.settings[i].seconds < o.seconds) t.events.push_back({FrameEvent::Set, o.settings[i].seconds, i});
+        else t.warnings.push_back(late((o.settings[i].name + " (--set)").c_str(), o.settings[i].seconds, o.seconds));
+    }
     std::stable_sort(t.events.begin(), t.events.end(),
                      [](const FrameEvent& a, const FrameEvent& b) { return a.seconds < b.seconds; });
     t.activeAtStart = o.activeAt.empty();
