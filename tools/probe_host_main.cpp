@@ -10,6 +10,7 @@
 #include "render.h"
 #include "report.h"
 #include "session.h"
+#include "version_report.h"
 
 namespace {
 
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
     probe::catch_interrupt();
     try {
         std::optional<probe::Options> options = probe::parse_options(argc, argv);
+        if (options && options->version) {
+            probe::print_version(stdout, options->module);
+            return 0;
+        }
         return options ? run(*options) : 0;
     } catch (const probe::UsageError& e) {
         std::fprintf(stderr, "probe-host: %s\nRun probe-host --help for the options.\n", e.what());

@@ -44,6 +44,7 @@ struct Options {
     std::string renderFile;
     std::string profileFile;
     bool json = false;
+    bool version = false;  // print the versions and the module's path instead of running
 };
 
 // The options, or nothing when the user asked for the help (printed to
