@@ -27,7 +27,7 @@
 // and over real ground, with a terrain file (native build; examples/data/
 // holds example terrain):
 //
-//   probe-host --layout line --count 6 --range 11.112 --terrain examples/data/<terrain file>
+//   probe-host --layout line --count 6 --range 11.112 --terrain examples/data/N47E011.asc
 //
 // profile.png then shows the points' elevations against the distance ahead
 // and the lowest clearance, the figures this gauge computes.
