@@ -139,10 +139,14 @@ std::string Module::bitmap(uint32_t resourceId) const {
     return data ? std::string(data, SizeofResource(module, found)) : std::string();
 #else
     // The native build has no resource section: the bitmaps are read from
-    // the files the resource script compiles into the DLL.
+    // the files the resource script compiles into the DLL, installed beside
+    // the program, or else in the source tree it was built from.
     const char* file = resourceId == 256 ? "vorn.bmp" : resourceId == 512 ? "display.bmp" : nullptr;
     if (!file) return {};
-    std::ifstream in(fs::path(TP_RESOURCE_DIR) / file, std::ios::binary);
+    std::error_code error;
+    fs::path installed = fs::path(program_directory()) / file;
+    std::ifstream in(fs::is_regular_file(installed, error) ? installed : fs::path(TP_RESOURCE_DIR) / file,
+                     std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     std::string content = bytes.str();

@@ -7,6 +7,7 @@ TP_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
   libcairo2-dev libfontconfig-dev libcli11-dev nlohmann-json3-dev fonts-liberation2 libgdal-dev
   valgrind python3 spin
+  python3-pefile dpkg-dev file unzip
 )
 
 # Installs the packages of TP_PACKAGES that are missing (as root, or

@@ -18,6 +18,7 @@
 #include "polling.h"
 #include "render.h"
 #include "scratch_files.h"
+#include "tp_version.h"
 #include "verdict.h"
 #if defined(TP_HAVE_GDAL)
 #include "hostsim/raster_terrain.h"
@@ -909,5 +910,38 @@ TEST_F(ProbeHostTest, ProfileShowsTheGroundBelowTheAltitudeLine) {
     EXPECT_LT(groundTop, picture.height - 60);
 }
 #endif
+
+// --version names the module probe-host would run and the version the file
+// declares, read from the file without loading it, whatever the file is.
+TEST_F(ProbeHostTest, VersionNamesTheModuleAndTheVersionItsFileDeclares) {
+    const std::string module = hostsim::default_module_path();
+    const std::string extension = fs::path(module).extension().string();
+    const std::string bytes = read_all(module);
+    // Whole headers whose sections lie past the end of the file: the
+    // version (in the resource section, or found through the ELF section
+    // headers) lies beyond the first 4 KiB of either kind of module.
+    const std::string cut = file("cut" + extension, bytes.substr(0, 4096));
+    const std::string header = file("header" + extension, bytes.substr(0, 64));
+    const std::string notes = file("notes" + extension, "no version here\n");
+    const std::string missing = (dir / ("missing" + extension)).string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"--version"}, "module: " + module + " (version " TP_VERSION_TEXT ")"},
+        {{"--version", "--module", cut}, "module: " + cut + " (no version information)"},
+        {{"--version", "--module", header}, "module: " + header + " (no version information)"},
+        {{"--version", "--module", notes}, "module: " + notes + " (no version information)"},
+        {{"--version", "--module", missing}, "module: " + missing + " (no such file)"},
+    };
+    for (const Case& c : cases) {
+        Outcome run = probe_host(c.args);
+        EXPECT_EQ(run.status, 0) << run.output;
+        std::string out = run.out;
+        out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());  // Windows' text mode
+        EXPECT_EQ(out, "probe-host " TP_VERSION_TEXT "\n" + c.says + "\n");
+        EXPECT_TRUE(fs::is_empty(tmp)) << "--version loaded a module";
+    }
+}
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "report.h"
 #include "session.h"
 #include "verdict.h"
+#include "version_report.h"
 
 namespace {
 
@@ -62,6 +63,10 @@ int main(int argc, char** argv) {
     probe::catch_interrupt();
     try {
         std::optional<probe::Options> options = probe::parse_options(argc, argv);
+        if (options && options->version) {
+            probe::print_version(stdout, options->module);
+            return probe::kExitPassed;
+        }
         return options ? run(*options) : probe::kExitPassed;
     } catch (const probe::UsageError& e) {
         std::fprintf(stderr, "probe-host: %s\nRun probe-host --help for the options.\n", e.what());

@@ -203,6 +203,7 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                                        "elevation (a file: - is refused)")
         ->type_name("FILE");
     app.add_flag("--json", o.json, "print the summary as JSON instead of the live view and the summary text");
+    app.add_flag("--version", o.version, "print probe-host's version, the module it would run and that module's version");
     app.add_option("--render", o.renderFile, "draw the display gauge as the host would, as PNG (native build only)")
         ->type_name("FILE.png");
     app.add_option("--profile", o.profileFile,

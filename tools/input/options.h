@@ -54,6 +54,7 @@ struct Options {
     std::string profileFile;
     std::string mapFile;
     bool json = false;
+    bool version = false;  // print the versions and the module's path instead of running
 };
 
 // A file an option names, and the extension an output must have ("" for any).
