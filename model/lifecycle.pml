@@ -215,10 +215,14 @@ inline disconnect() {
     atomic { if :: quitEvent != 0 -> eventSignalled = true; if :: !stopArmed -> stopArmed = (sampling > 0); cyclesAfterStop = 0 :: else -> skip fi :: else -> skip fi }
 }
 
-/* stop_worker(): abandon_worker() when the wait times out */
+/* stop_worker(): an ended worker's thread is waited for; abandon_worker()
+ * when the wait for a sampling one times out */
 inline stop_worker() {
     if
-    :: owner != kSampling -> reap_worker()
+    :: owner == kEnded ->
+        (workerThread == 0 || threadExited[workerThread]);   /* wait_thread: an ended worker makes no host call */
+        reap_worker()
+    :: owner != kSampling && owner != kEnded -> reap_worker()
     :: else ->
         stopRequested = 1;
         if :: quitEvent != 0 -> assert(handleOpen[quitEvent]); eventSignalled = true :: else -> skip fi;

@@ -151,6 +151,14 @@ bool abandon_worker() {
 }  // namespace
 
 bool stop_worker(uint32_t timeoutMs) {
+    // A worker that has ended is on its way out of its thread, with no host
+    // call left to make: once it is out, a reload of this instance starts
+    // its worker at its first update, as a fresh load does.
+    if (load(g_module.workerOwner) == kWorkerEnded) {
+        if (g_module.workerThread) os::wait_thread(g_module.workerThread, timeoutMs);
+        reap_worker();
+        return true;
+    }
     // An earlier session's abandoned worker owns nothing of this one.
     if (load(g_module.workerOwner) != kWorkerSampling) {
         reap_worker();
