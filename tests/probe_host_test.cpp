@@ -749,13 +749,17 @@ TEST_F(ProbeHostTest, CtrlCWhileTheCsvIsFinishedStopsItOnAWholeLine) {
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
     int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    pid_t child = spawn({"--seconds", "1.5", "--count", "5000", "--interval", "0", "--pause-at", "off", "--csv",
+    pid_t child = spawn({"--seconds", "3", "--count", "5000", "--interval", "0", "--pause-at", "off", "--csv",
                          pipe.string()},
                         dir / "stdout.txt", dir / "stderr.txt", tmp);
     ASSERT_TRUE(wait_for_text(dir / "stderr.txt", "probe-host: finishing --csv " + pipe.string()))
         << read_all(dir / "stderr.txt");
     EXPECT_NE(read_all(dir / "stdout.txt").find("Summary ("), std::string::npos);
     kill(child, SIGINT);
+    // Only once the stop has reached the file thread does the pipe drain,
+    // so that the rows still queued are left out however fast the run was.
+    ASSERT_TRUE(wait_for_text(dir / "stderr.txt", "probe-host: stopping --csv " + pipe.string() + " at a whole line"))
+        << read_all(dir / "stderr.txt");
     fcntl(reader, F_SETFL, 0);
     std::string csv;
     char block[65536];
