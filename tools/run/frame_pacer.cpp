@@ -39,9 +39,11 @@ bool FramePacer::wait_next() {
     return true;
 }
 
+// A sleep may end a little before its time (a Windows sleep rounds to the
+// timer's tick), and the run lasts its whole length.
 void FramePacer::wait_end() const {
-    std::this_thread::sleep_until(start_ + std::chrono::duration_cast<Clock::duration>(
-                                               std::chrono::duration<double>(seconds_)));
+    Clock::time_point end = start_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds_));
+    while (Clock::now() < end) std::this_thread::sleep_until(end);
 }
 
 }  // namespace probe
