@@ -34,8 +34,8 @@ endif()
 
 # The C runtime the MinGW-w64 build links the module against: msvcrt.dll
 # (the compiler's default) or the Universal CRT, the one MSVC links. The
-# compiler has no switch for it, so a copy of its specs that links -lucrt
-# where it links -lmsvcrt does it; the static winpthread's _setjmp is
+# compiler has no switch for it, so a copy of the GCC driver's specs file
+# (its built-in link rules) that links -lucrt where it links -lmsvcrt does it; the static winpthread's _setjmp is
 # UCRT's __intrinsic_setjmp. Adds tp_crt_ucrt, an interface target that
 # the module alone links: the programs that load it keep msvcrt, as a
 # host and its add-on modules often use different runtimes.
@@ -45,17 +45,17 @@ if(TP_CRT STREQUAL "ucrt")
     message(FATAL_ERROR "TP_CRT=ucrt needs the MinGW-w64 cross build")
   endif()
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpspecs
-    OUTPUT_VARIABLE tp_specs RESULT_VARIABLE tp_specs_status)
-  if(NOT tp_specs_status EQUAL 0 OR NOT tp_specs MATCHES "-lmsvcrt")
-    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} -dumpspecs gave no specs that link -lmsvcrt")
+    OUTPUT_VARIABLE tp_driver_rules RESULT_VARIABLE tp_driver_rules_status)
+  if(NOT tp_driver_rules_status EQUAL 0 OR NOT tp_driver_rules MATCHES "-lmsvcrt")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} -dumpspecs gave no driver link rules that name -lmsvcrt")
   endif()
-  string(REPLACE "-lmsvcrt" "-lucrt" tp_specs "${tp_specs}")
-  set(tp_specs_file ${CMAKE_BINARY_DIR}/ucrt.specs)
-  file(WRITE ${tp_specs_file} "${tp_specs}")
+  string(REPLACE "-lmsvcrt" "-lucrt" tp_driver_rules "${tp_driver_rules}")
+  set(tp_driver_rules_file ${CMAKE_BINARY_DIR}/ucrt.specs)
+  file(WRITE ${tp_driver_rules_file} "${tp_driver_rules}")
   add_library(tp_crt_ucrt INTERFACE)
-  target_compile_options(tp_crt_ucrt INTERFACE -specs=${tp_specs_file})
+  target_compile_options(tp_crt_ucrt INTERFACE -specs=${tp_driver_rules_file})
   target_compile_definitions(tp_crt_ucrt INTERFACE _UCRT)
-  target_link_options(tp_crt_ucrt INTERFACE -specs=${tp_specs_file} -Wl,--defsym,_setjmp=__intrinsic_setjmp)
+  target_link_options(tp_crt_ucrt INTERFACE -specs=${tp_driver_rules_file} -Wl,--defsym,_setjmp=__intrinsic_setjmp)
 elseif(NOT TP_CRT STREQUAL "msvcrt")
   message(FATAL_ERROR "TP_CRT must be msvcrt or ucrt")
 endif()
