@@ -128,9 +128,7 @@ std::vector<RoutePoint> parse_route_csv(const std::string& bytes, const std::str
                         std::to_string(row.fields.size()));
         RoutePoint p;
         p.seconds = csv_number(error, row.fields[0], "time", 0, 1e9);
-        p.position.latitudeDeg = csv_number(error, row.fields[1], "latitude", -90, 90);
-        p.position.longitudeDeg = csv_number(error, row.fields[2], "longitude", -180, 180);
-        p.position.altitudeFt = csv_number(error, row.fields[3], "altitude", -2000000, 2000000);
+        p.position = csv_position(error, row.fields, 1);
         if (!route.empty() && p.seconds <= route.back().seconds)
             error.raise("time " + printable(row.fields[0]) + " does not come after the line before's");
         route.push_back(p);
