@@ -1,7 +1,9 @@
 // Module loading for both builds: LoadLibraryA on Windows, dlopen natively.
 #include "hostsim/module.h"
 
-#include <atomic>
+#include "hostsim/module_copies.h"
+#include "hostsim/module_file_check.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,7 +33,6 @@ void* find_symbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 void close_library(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-int process_id() { return static_cast<int>(GetCurrentProcessId()); }
 #else
 constexpr const char* kModuleFile = "terrain_probe.so";
 void* open_library(const std::string& path, std::string& error) {
@@ -41,7 +42,6 @@ void* open_library(const std::string& path, std::string& error) {
 }
 void* find_symbol(void* handle, const char* name) { return dlsym(handle, name); }
 void close_library(void* handle) { dlclose(handle); }
-int process_id() { return static_cast<int>(getpid()); }
 #endif
 
 std::string hex(uint32_t value) {
@@ -53,16 +53,18 @@ std::string hex(uint32_t value) {
 // Each load gets its own copy of the file, so no load ever shares the
 // global state of another.
 std::string private_copy(const std::string& path) {
-    static std::atomic<int> counter{0};
-    fs::path copy = fs::temp_directory_path() / ("terrain_probe-" + std::to_string(process_id()) + "-" +
-                                                 std::to_string(counter++) + fs::path(path).extension().string());
+    fs::path copy = private_copy_path(path);
     std::error_code error;
     // A signal (a profiler's or a fuzzer's timer) may cut the copy short:
     // it is simply made again.
     do {
         fs::copy_file(path, copy, fs::copy_options::overwrite_existing, error);
     } while (error == std::errc::interrupted);
-    if (error) throw LoadError("cannot copy module " + path + ": " + error.message());
+    if (error) {
+        std::error_code ignored;
+        fs::remove(copy, ignored);  // what a failed copy left
+        throw LoadError("cannot copy module " + path + ": " + error.message());
+    }
     return copy.string();
 }
 
@@ -71,6 +73,7 @@ std::string private_copy(const std::string& path) {
 Module::Module(Host& host, const std::string& path, LoadMode mode) : host_(host), path_(path) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) throw LoadError("no module file at " + path);
+    refuse_incomplete_module(path);
     if (mode == LoadMode::PrivateCopy) copy_ = private_copy(path);
     std::string reason;
     handle_ = open_library(copy_.empty() ? path : copy_, reason);

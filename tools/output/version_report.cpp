@@ -16,6 +16,7 @@
 #endif
 
 #include "hostsim/module.h"
+#include "hostsim/module_file_check.h"
 #include "tp_version.h"
 
 namespace probe {
@@ -93,6 +94,8 @@ void print_version(std::FILE* out, const std::string& moduleOption) {
     std::error_code error;
     std::string state;
     if (!std::filesystem::is_regular_file(modulePath, error)) state = "no such file";
+    else if (std::string reason = hostsim::incomplete_module_reason(modulePath); !reason.empty())
+        state = "not a complete module: " + reason;
     else if (std::optional<std::string> version = module_version(modulePath)) state = "version " + *version;
     else state = "no version information";
     std::fprintf(out, "module: %s (%s)\n", modulePath.c_str(), state.c_str());
