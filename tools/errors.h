@@ -11,7 +11,8 @@ constexpr int kExitFile = 1;         // a file cannot be used, or an output coul
 constexpr int kExitUsage = 2;        // bad arguments
 constexpr int kExitCheckFailed = 3;  // the run completed and a check failed
 // A signal ended the run, or stopped its outputs' finish: 128 plus its
-// number, 130 for Ctrl-C and 143 for SIGTERM.
+// number, 129 for SIGHUP, 130 for Ctrl-C and 143 for SIGTERM.
+constexpr int kExitHangup = 129;
 constexpr int kExitInterrupted = 130;
 constexpr int kExitTerminated = 143;
 

@@ -1,11 +1,13 @@
 // probe-host: a command-line host that runs the terrain_probe module end to
 // end and shows what it sees. Its exit statuses are in errors.h: 0 for a
 // run that passed every check, 1 for a file that cannot be used, 2 for bad
-// arguments, 3 for a failed check, 130 or 143 after Ctrl-C or SIGTERM.
+// arguments, 3 for a failed check, 129, 130 or 143 after SIGHUP, Ctrl-C or
+// SIGTERM.
 #include <cstdio>
 #include <exception>
 
 #include "errors.h"
+#include "hostsim/module_copies.h"
 #include "interrupt.h"
 #include "options.h"
 #include "render.h"
@@ -36,6 +38,7 @@ void write_pictures(const probe::Options& options, probe::RunResult& result) {
 }
 
 int run(const probe::Options& options) {
+    hostsim::remove_abandoned_copies();
     probe::LiveView live;
     if (!options.json) {
         live.started = [](const probe::RunResult& run) { probe::print_live_header(stdout, run); };
