@@ -66,7 +66,8 @@ TEST(ElevationAge, APointSkippedForACycleBreaksTheBoundAndFailsTheCheck) {
     EXPECT_NEAR(f.maxMs, 120, 0.1);
     probe::AgeCheck check = probe::age_check(f);
     EXPECT_FALSE(check.passed);
-    EXPECT_EQ(check.message, "2 of 9 positions answered later than one interval plus one cycle (1 never answered)");
+    EXPECT_EQ(check.message, "2 of 9 positions answered later than the rest of the cycle under way, plus the interval in force, "
+                             "plus one cycle (1 never answered)");
 }
 
 TEST(ElevationAge, PositionsWrittenWhileSamplingIsOffAreNotMeasured) {

@@ -17,6 +17,7 @@
 #include "hostsim/module.h"
 #include "polling.h"
 #include "render.h"
+#include "report.h"
 #include "scratch_files.h"
 #include "tp_version.h"
 #include "verdict.h"
@@ -30,6 +31,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,11 +95,20 @@ int run_program(const std::string& commandLine, const fs::path& out, const fs::p
 #else
 constexpr const char* kProgram = "probe-host";
 
-// Starts probe-host with its output in files and TMPDIR pointing at tmp;
-// the child's pid.
-pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err, const fs::path& tmp) {
+// Starts probe-host with its output in files and TMPDIR pointing at tmp,
+// in a process group of its own as timeout starts it, its files limited to
+// fileLimit bytes when that is not 0 (a full disk, without one); the
+// child's pid.
+pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err, const fs::path& tmp,
+            rlim_t fileLimit = 0) {
     pid_t pid = fork();
     if (pid != 0) return pid;
+    setpgid(0, 0);
+    if (fileLimit) {
+        rlimit limit{fileLimit, fileLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+    }
     std::vector<char*> argv;
     std::string program = (fs::path(hostsim::program_directory()) / kProgram).string();
     argv.push_back(program.data());
@@ -116,6 +127,28 @@ int wait_status(pid_t pid) {
     int raw = 0;
     waitpid(pid, &raw, 0);
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// The id of a process that has ended.
+pid_t ended_process() {
+    pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    wait_status(pid);
+    return pid;
+}
+
+// A module copy as a process killed while it ran would leave it, long ago.
+void leave_copy_of(pid_t pid, const fs::path& tmp) {
+    fs::path copy = tmp / ("terrain_probe-" + std::to_string(pid) + "-0.so");
+    tp_test::write_file(copy, "left behind");
+    fs::last_write_time(copy, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+// Sends SIGINT to pid from a process of its own, as a second sender would.
+void interrupt_from_elsewhere(pid_t pid) {
+    pid_t sender = fork();
+    if (sender == 0) _exit(kill(pid, SIGINT));
+    wait_status(sender);
 }
 #endif
 
@@ -159,12 +192,20 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
     const std::string utf16Bare = file("bare.csv", std::string("4\0" "7\0,\0" "1\0" "1\0,\0" "9\0\n\0", 16));
     const std::string notModule = file("notes.dll", "these are not machine instructions\n");
     const std::string notRaster = file("N47E011.hgt", std::string(4096, '\0'));
+    const std::string moduleBytes = read_all(hostsim::default_module_path());
+    const std::string cutModule = file("cut" + fs::path(hostsim::default_module_path()).extension().string(),
+                                       moduleBytes.substr(0, 30000));
 #if defined(_WIN32)
     const std::string otherBuild = file("terrain_probe.so", "\x7f" "ELF and the rest of a Linux module");
     const char* otherBuildSays = "is a Linux shared object: run it with the native build";
+    const char* cutSays = "is not a loadable module";
 #else
     const std::string otherBuild = file("terrain_probe.dll", "MZ and the rest of a Windows DLL");
     const char* otherBuildSays = "is a Windows DLL: run it with the Windows build";
+    const char* cutSays = "is not a complete module: it is cut short: its segment ";
+    std::string armBytes = moduleBytes;
+    armBytes[18] = static_cast<char>(183), armBytes[19] = 0;  // e_machine: AArch64
+    const std::string foreign = file("arm.so", armBytes);
 #endif
     struct Case {
         std::vector<std::string> args;
@@ -188,6 +229,10 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--module", dir.string()}, 1, "is a directory, not a module file"},
         {{"--module", notModule}, 1, "not a loadable module"},
         {{"--module", otherBuild}, 1, otherBuildSays},
+        {{"--module", cutModule}, 1, cutSays},
+#if !defined(_WIN32)
+        {{"--module", foreign}, 1, "arm.so is not a complete module: it is built for ELF machine 183, not x86-64"},
+#endif
         {{"--points", (dir / "missing.csv").string()}, 1, "missing.csv: no such file"},
         {{"--points", dir.string()}, 1, "is a directory, not a CSV file"},
         {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
@@ -628,6 +673,48 @@ TEST(ProbeHostVerdict, EveryCheckDecidesTheRun) {
     EXPECT_EQ(probe::judge(run).exitStatus, probe::kExitTerminated);
 }
 
+std::string printed(const std::function<void(std::FILE*)>& print) {
+    std::FILE* out = std::tmpfile();
+    print(out);
+    std::rewind(out);
+    std::string text;
+    char block[4096];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, out)) > 0;) text.append(block, got);
+    std::fclose(out);
+    return text;
+}
+
+// A figure the run did not measure is null in the JSON, never a 0 that
+// reads as measured; and the verdict's words agree with its exit status.
+TEST(ProbeHostReport, FiguresNotMeasuredAreNullAndTheVerdictSaysItsStatus) {
+    probe::RunResult run;
+    probe::Options options;
+    nlohmann::json summary =
+        nlohmann::json::parse(printed([&](std::FILE* out) { probe::print_json(out, options, run, probe::judge(run)); }));
+    for (const char* figure : {"mean", "min", "max"}) EXPECT_TRUE(summary["cycle_period_ms"][figure].is_null()) << figure;
+    EXPECT_EQ(summary["cycle_period_ms"]["measured"], 0);
+    EXPECT_TRUE(summary["sampling_ms"].is_null());
+    EXPECT_TRUE(summary["update_interval_ms"].is_null());
+    EXPECT_TRUE(summary["elevation_age"]["median_ms"].is_null());
+    struct Case {
+        std::function<void(probe::RunResult&)> change;
+        const char* says;
+    } cases[] = {
+        {[](probe::RunResult&) {}, "passed (exit status 0)"},
+        {[](probe::RunResult& r) { r.outputErrors = {"writing --csv s.csv failed: No space left on device"}; },
+         "INCOMPLETE: every check passed, but an output could not be written (exit status 1)"},
+        {[](probe::RunResult& r) { r.samplesOff = 1; }, "FAILED (exit status 3)"},
+        {[](probe::RunResult& r) { r.samplesOff = 1, r.signalStatus = probe::kExitTerminated; },
+         "stopped by a signal; a check FAILED (exit status 143)"},
+    };
+    for (const Case& c : cases) {
+        probe::RunResult changed = run;
+        c.change(changed);
+        std::string text = printed([&](std::FILE* out) { probe::print_closing(out, options, changed, probe::judge(changed)); });
+        EXPECT_NE(text.find(std::string("  verdict       ") + c.says + "\n"), std::string::npos) << text;
+    }
+}
+
 // --set writes by name, as another gauge would: a point's position in the
 // units given, and the module's controls untyped.
 TEST_F(ProbeHostTest, SetWritesVariablesAtTheirTimesInTheirUnits) {
@@ -639,6 +726,11 @@ TEST_F(ProbeHostTest, SetWritesVariablesAtTheirTimesInTheirUnits) {
     ASSERT_EQ(run.status, 0) << run.output;
     nlohmann::json summary = summary_of(run);
     EXPECT_EQ(summary["update_interval_ms"], 20.0);
+    const nlohmann::json& intervals = summary["elevation_age"]["intervals_in_force_ms"];
+    ASSERT_EQ(intervals.size(), 2u) << intervals;
+    EXPECT_EQ(intervals[0]["ms"], 55.0);
+    EXPECT_EQ(intervals[1]["ms"], 20.0);
+    EXPECT_GE(intervals[1]["from_s"].get<double>(), 0.3);
     std::vector<CsvSample> samples = read_samples(dir / "samples.csv");
     expect_samples_follow(*hostsim::relief_terrain(), samples, 2, summary);
     std::vector<CsvSample> first;
@@ -702,27 +794,36 @@ bool wait_for_text(const fs::path& path, const std::string& text) {
     return tp_test::eventually([&] { return read_all(path).find(text) != std::string::npos; }, 60000);
 }
 
-// Ctrl-C and SIGTERM alike: the normal shutdown, the summary, every output
-// completed (or, for a picture whose folder vanished during the run, named
-// as not written), and the signal's exit status.
+// Ctrl-C, SIGTERM and SIGHUP alike: the normal shutdown, the summary, every
+// output completed (or, for a picture whose folder vanished during the run,
+// named as not written), and the signal's exit status. SIGTERM sent twice,
+// to the program and to its group as timeout sends it, is one request. And
+// the module copy a killed run left is gone too.
 TEST_F(ProbeHostTest, InterruptAndTerminateEndTheRunWithTheNormalShutdown) {
     struct Case {
         int signal, status;
+        bool toGroupToo;
         const char* says;
-    } cases[] = {{SIGINT, 130, "interrupted: ending the run"}, {SIGTERM, 143, "terminated: ending the run"}};
+    } cases[] = {{SIGINT, 130, false, "interrupted: ending the run"},
+                 {SIGTERM, 143, false, "terminated: ending the run"},
+                 {SIGTERM, 143, true, "terminated: ending the run"},
+                 {SIGHUP, probe::kExitHangup, false, "hung up: ending the run"}};
     for (const Case& c : cases) {
         fs::create_directories(dir / "gone");
         std::string picture = (dir / "gone" / "d.png").string();
         std::vector<std::string> args{"--seconds", "3600", "--count", "3", "--csv", (dir / "samples.csv").string()};
         if (probe::kRenderAvailable) args.insert(args.end(), {"--render", picture});
         for (const char* output : {"stdout.txt", "stderr.txt"}) fs::remove(dir / output);  // the last case's
+        leave_copy_of(ended_process(), tmp);
         pid_t child = spawn(args, dir / "stdout.txt", dir / "stderr.txt", tmp);
         ASSERT_TRUE(wait_for_text(dir / "stdout.txt", " s  running "));
         fs::remove_all(dir / "gone");
         kill(child, c.signal);
+        if (c.toGroupToo) kill(-child, c.signal);
         EXPECT_EQ(wait_status(child), c.status);
-        std::string out = read_all(dir / "stdout.txt");
-        EXPECT_NE(read_all(dir / "stderr.txt").find(c.says), std::string::npos) << read_all(dir / "stderr.txt");
+        std::string out = read_all(dir / "stdout.txt"), err = read_all(dir / "stderr.txt");
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_EQ(err.find("at once"), std::string::npos) << err;
         EXPECT_NE(out.find("; interrupted)"), std::string::npos) << out;
         EXPECT_NE(out.find("stop latency  "), std::string::npos) << out;
         EXPECT_NE(out.find("every reference returned"), std::string::npos) << out;
@@ -742,36 +843,99 @@ TEST_F(ProbeHostTest, InterruptAndTerminateEndTheRunWithTheNormalShutdown) {
     }
 }
 
-// The CSV goes to a pipe nobody reads until the summary is out, so its
-// finish waits; a Ctrl-C then stops it, the file ending on a whole line.
-TEST_F(ProbeHostTest, CtrlCWhileTheCsvIsFinishedStopsItOnAWholeLine) {
+// The CSV goes to a pipe nobody reads until it is stopped, so its finish
+// waits: a Ctrl-C while it is finished stops it, and so does a second
+// Ctrl-C (from another sender) during the run, the file ending on a whole
+// line and the summary and the JSON calling it incomplete.
+TEST_F(ProbeHostTest, CtrlCCutsTheCsvsFinishShortOnAWholeLine) {
     fs::path pipe = dir / "samples.csv";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
-    int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    pid_t child = spawn({"--seconds", "3", "--count", "5000", "--interval", "0", "--pause-at", "off", "--csv",
-                         pipe.string()},
-                        dir / "stdout.txt", dir / "stderr.txt", tmp);
-    ASSERT_TRUE(wait_for_text(dir / "stderr.txt", "probe-host: finishing --csv " + pipe.string()))
-        << read_all(dir / "stderr.txt");
-    EXPECT_NE(read_all(dir / "stdout.txt").find("Summary ("), std::string::npos);
-    kill(child, SIGINT);
-    // Only once the stop has reached the file thread does the pipe drain,
-    // so that the rows still queued are left out however fast the run was.
-    ASSERT_TRUE(wait_for_text(dir / "stderr.txt", "probe-host: stopping --csv " + pipe.string() + " at a whole line"))
-        << read_all(dir / "stderr.txt");
-    fcntl(reader, F_SETFL, 0);
-    std::string csv;
-    char block[65536];
-    for (ssize_t got; (got = read(reader, block, sizeof block)) > 0;) csv.append(block, static_cast<size_t>(got));
-    close(reader);
-    EXPECT_EQ(wait_status(child), 130);
-    ASSERT_FALSE(csv.empty());
-    EXPECT_EQ(csv.back(), '\n');
-    size_t rows = static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;  // less the column names
-    std::string out = read_all(dir / "stdout.txt");
-    EXPECT_NE(out.find("INCOMPLETE: " + std::to_string(rows) + " of "), std::string::npos) << out;
-    EXPECT_NE(out.find("its finish stopped by a signal"), std::string::npos) << out;
+    const std::vector<std::string> run{"--seconds", "3", "--count", "5000", "--interval", "0", "--pause-at", "off",
+                                       "--csv", pipe.string()};
+    const std::string stopping = "probe-host: stopping --csv " + pipe.string() + " at a whole line";
+    struct Case {
+        bool duringTheRun, json;
+    } cases[] = {{false, true}, {true, false}};
+    for (const Case& c : cases) {
+        for (const char* output : {"stdout.txt", "stderr.txt"}) fs::remove(dir / output);  // the last case's
+        int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        std::vector<std::string> args = run;
+        if (c.duringTheRun) args[1] = "3600";
+        if (c.json) args.push_back("--json");
+        pid_t child = spawn(args, dir / "stdout.txt", dir / "stderr.txt", tmp);
+        if (c.duringTheRun)
+            ASSERT_TRUE(wait_for_text(dir / "stdout.txt", " s  running ")) << read_all(dir / "stdout.txt");
+        else
+            ASSERT_TRUE(wait_for_text(dir / "stderr.txt", "probe-host: finishing --csv " + pipe.string()))
+                << read_all(dir / "stderr.txt");
+        kill(child, SIGINT);
+        if (c.duringTheRun) {
+            ASSERT_TRUE(wait_for_text(dir / "stderr.txt", "interrupted: ending the run")) << read_all(dir / "stderr.txt");
+            interrupt_from_elsewhere(child);
+        }
+        // Only once the stop has reached the file thread does the pipe drain,
+        // so that the rows still queued are left out however fast the run was.
+        ASSERT_TRUE(wait_for_text(dir / "stderr.txt", stopping)) << read_all(dir / "stderr.txt");
+        fcntl(reader, F_SETFL, 0);
+        std::string csv;
+        char block[65536];
+        for (ssize_t got; (got = read(reader, block, sizeof block)) > 0;) csv.append(block, static_cast<size_t>(got));
+        close(reader);
+        EXPECT_EQ(wait_status(child), 130);
+        ASSERT_FALSE(csv.empty());
+        EXPECT_EQ(csv.back(), '\n');
+        size_t rows = static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;  // less the column names
+        std::string out = read_all(dir / "stdout.txt");
+        if (c.json) {
+            nlohmann::json summary = summary_of({130, out, out});
+            EXPECT_EQ(summary["csv_rows"], rows);
+            EXPECT_EQ(summary["csv_complete"], false);
+            EXPECT_EQ(summary["csv_incomplete_because"], "its finish stopped by a signal; its last line is whole");
+        } else {
+            EXPECT_NE(out.find("INCOMPLETE: " + std::to_string(rows) + " of "), std::string::npos) << out;
+            EXPECT_NE(out.find("its finish stopped by a signal"), std::string::npos) << out;
+        }
+        EXPECT_TRUE(fs::is_empty(tmp));
+    }
+}
+
+// A disk that fills during the run (here a file size limit, which fails
+// writes past it as a full disk does): the CSV is cut back to its last
+// whole line and called incomplete with the rows it holds.
+TEST_F(ProbeHostTest, ACsvWhoseWriteFailedHoldsWholeLinesAndIsCalledIncomplete) {
+    rlim_t limit = fs::file_size(hostsim::default_module_path()) + (rlim_t{2} << 20);  // room for the module copy
+    fs::path csvFile = dir / "samples.csv";
+    for (bool json : {true, false}) {
+        std::vector<std::string> args{"--seconds", "30", "--count", "2000", "--interval", "0", "--pause-at", "off",
+                                      "--csv", csvFile.string()};
+        if (json) args.push_back("--json");
+        pid_t child = spawn(args, dir / "stdout.txt", dir / "stderr.txt", tmp, limit);
+        // The run goes on whatever the disk does; end it once the CSV is full.
+        ASSERT_TRUE(tp_test::eventually(
+            [&] {
+                std::error_code error;
+                return fs::file_size(csvFile, error) >= limit && !error;
+            },
+            60000));
+        kill(child, SIGTERM);
+        EXPECT_EQ(wait_status(child), 143);
+        std::string csv = read_all(csvFile), out = read_text(dir / "stdout.txt");
+        ASSERT_FALSE(csv.empty());
+        EXPECT_EQ(csv.back(), '\n');
+        size_t rows = static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;
+        EXPECT_NE(read_all(dir / "stderr.txt").find("writing --csv " + csvFile.string() + " failed: File too large"),
+                  std::string::npos);
+        if (json) {
+            nlohmann::json summary = summary_of({143, out, out});
+            EXPECT_EQ(summary["csv_rows"], rows);
+            EXPECT_EQ(summary["csv_complete"], false);
+            EXPECT_EQ(summary["csv_incomplete_because"], "its write failed; its last line is whole");
+        } else {
+            EXPECT_NE(out.find("INCOMPLETE: " + std::to_string(rows) + " of "), std::string::npos) << out;
+        }
+        EXPECT_TRUE(fs::is_empty(tmp));
+    }
 }
 #endif
 
@@ -823,7 +987,9 @@ TEST_F(ProbeHostTest, RenderedDisplayIsThePanelWithWhiteTextInsideTheBoxes) {
     Outcome run = probe_host({"--seconds", "1", "--render", (dir / "display.png").string()});
     ASSERT_EQ(run.status, 0) << run.output;
     for (const char* line : {" s  running   cycles", "  WZ_PDK        1", "  stop latency  ", "  render        ",
-                             "  elevation age median ", "plus one cycle, "})
+                             "  elevation age median ",
+                             "the rest of the cycle under way, plus the interval in force, plus one cycle\n"
+                             "                (interval 55 ms; one cycle "})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
     EXPECT_EQ(run.output.find("not measured"), std::string::npos) << run.output;
     Picture picture = read_png(dir / "display.png");
@@ -915,6 +1081,45 @@ TEST_F(ProbeHostTest, ProfileShowsTheGroundBelowTheAltitudeLine) {
 }
 #endif
 
+#if defined(TP_HAVE_RENDER)
+// A picture whose write fails (here past a file size limit, as on a full
+// disk) leaves nothing behind, nor spoils the picture already there.
+TEST_F(ProbeHostTest, APictureWhoseWriteFailsLeavesNothing) {
+    const std::string path = (dir / "m.png").string();
+    probe::PlanView view;
+    view.title = "Plan view";
+    view.points = {{0.5, 1.0, 1200, true}};
+    probe::render_map(view, path);
+    const std::string before = read_all(path);
+    fs::remove(path);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto* oldHandler = signal(SIGXFSZ, SIG_IGN);
+    for (bool existed : {false, true}) {
+        if (existed) tp_test::write_file(path, before);
+        rlimit small{1024, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::string error;
+        try {
+            probe::render_map(view, path);
+        } catch (const probe::RenderError& e) {
+            error = e.what();
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(error, "cannot write " + path + ": File too large");
+        std::vector<fs::path> left;
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename().string().rfind("m.png", 0) == 0) left.push_back(entry.path());
+        EXPECT_EQ(left.size(), existed ? 1u : 0u);
+        if (existed) {
+            EXPECT_EQ(read_all(path), before);
+        }
+    }
+    signal(SIGXFSZ, oldHandler);
+    probe::finish_drawing();
+}
+#endif
+
 // --version names the module probe-host would run and the version the file
 // declares, read from the file without loading it, whatever the file is.
 TEST_F(ProbeHostTest, VersionNamesTheModuleAndTheVersionItsFileDeclares) {
@@ -930,20 +1135,30 @@ TEST_F(ProbeHostTest, VersionNamesTheModuleAndTheVersionItsFileDeclares) {
     const std::string missing = (dir / ("missing" + extension)).string();
     struct Case {
         std::vector<std::string> args;
-        std::string says;
+        std::string says;  // the line's start
     } cases[] = {
-        {{"--version"}, "module: " + module + " (version " TP_VERSION_TEXT ")"},
-        {{"--version", "--module", cut}, "module: " + cut + " (no version information)"},
-        {{"--version", "--module", header}, "module: " + header + " (no version information)"},
-        {{"--version", "--module", notes}, "module: " + notes + " (no version information)"},
-        {{"--version", "--module", missing}, "module: " + missing + " (no such file)"},
+        {{"--version"}, "module: " + module + " (version " TP_VERSION_TEXT ")\n"},
+#if defined(_WIN32)
+        {{"--version", "--module", cut}, "module: " + cut + " (no version information)\n"},
+        {{"--version", "--module", header}, "module: " + header + " (no version information)\n"},
+        {{"--version", "--module", notes}, "module: " + notes + " (no version information)\n"},
+#else
+        // The native build's version is read through headers checked first.
+        {{"--version", "--module", cut}, "module: " + cut + " (not a complete module: it is cut short: its "},
+        {{"--version", "--module", header},
+         "module: " + header + " (not a complete module: it is cut short: its program header table runs to byte "},
+        {{"--version", "--module", notes}, "module: " + notes + " (not a complete module: it is not an ELF file)\n"},
+#endif
+        {{"--version", "--module", missing}, "module: " + missing + " (no such file)\n"},
     };
     for (const Case& c : cases) {
         Outcome run = probe_host(c.args);
         EXPECT_EQ(run.status, 0) << run.output;
         std::string out = run.out;
         out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());  // Windows' text mode
-        EXPECT_EQ(out, "probe-host " TP_VERSION_TEXT "\n" + c.says + "\n");
+        std::string expected = "probe-host " TP_VERSION_TEXT "\n" + c.says;
+        EXPECT_EQ(out.substr(0, expected.size()), expected);
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
         EXPECT_TRUE(fs::is_empty(tmp)) << "--version loaded a module";
     }
 }

@@ -1,11 +1,19 @@
-// Cairo helpers for the pictures.
+// Cairo helpers for the pictures, and the PNG file's write.
 #include "cairo_support.h"
 
 #include <fontconfig/fontconfig.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "render.h"
+
+namespace fs = std::filesystem;
 
 namespace probe {
 
@@ -19,10 +27,51 @@ Surface make_surface(int width, int height) {
 
 Context make_context(cairo_surface_t* surface) { return Context(cairo_create(surface), cairo_destroy); }
 
+namespace {
+
+struct PngFile {
+    std::FILE* file;
+    int failure = 0;  // errno of the first write that failed
+};
+
+cairo_status_t write_to(void* closure, const unsigned char* data, unsigned int length) {
+    auto* png = static_cast<PngFile*>(closure);
+    if (std::fwrite(data, 1, length, png->file) == length) return CAIRO_STATUS_SUCCESS;
+    png->failure = errno ? errno : EIO;
+    return CAIRO_STATUS_WRITE_ERROR;
+}
+
+// Writes the picture to path; what went wrong, "" when nothing did.
+std::string write_png_file(cairo_surface_t* surface, const std::string& path) {
+    PngFile png{std::fopen(path.c_str(), "wb")};
+    if (!png.file) return std::strerror(errno);
+    cairo_status_t status = cairo_surface_write_to_png_stream(surface, write_to, &png);
+    if (std::fclose(png.file) != 0 && !png.failure) png.failure = errno ? errno : EIO;
+    if (png.failure) return std::strerror(png.failure);
+    return status == CAIRO_STATUS_SUCCESS ? "" : cairo_status_to_string(status);
+}
+
+}  // namespace
+
+// A regular file is written under a temporary name beside it and renamed
+// over it once whole, so that a failed write leaves nothing, nor spoils a
+// picture already there. Anything else (a device, a pipe) is written as it
+// is.
 void write_png(cairo_surface_t* surface, const std::string& path) {
     cairo_surface_flush(surface);
-    cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
-    if (status != CAIRO_STATUS_SUCCESS) throw RenderError("cannot write " + path + ": " + cairo_status_to_string(status));
+    std::error_code error;
+    fs::file_status target = fs::status(path, error);
+    bool direct = fs::exists(target) && !fs::is_regular_file(target);
+    std::string written = direct ? path : path + ".partial-" + std::to_string(getpid());
+    std::string problem = write_png_file(surface, written);
+    if (problem.empty() && !direct) {
+        fs::rename(written, path, error);
+        if (error) problem = error.message();
+    }
+    if (!problem.empty()) {
+        if (!direct) fs::remove(written, error);
+        throw RenderError("cannot write " + path + ": " + problem);
+    }
 }
 
 void set_face(cairo_t* cr, const std::string& family, bool bold, double size) {

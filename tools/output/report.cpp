@@ -44,28 +44,58 @@ std::string csv_state(const RunResult& run) {
         return text;
     }
     std::snprintf(text, sizeof text, " INCOMPLETE: %llu of %llu samples, %s", static_cast<unsigned long long>(run.csvRows),
-                  static_cast<unsigned long long>(due),
-                  run.csvStopped ? "its finish stopped by a signal; its last line is whole"
-                                 : "the rest left out when the writing fell behind");
+                  static_cast<unsigned long long>(due), csv_incomplete_because(run));
     return text;
 }
 
-// How old the published elevations were, against one interval plus one
-// cycle; a position answered later fails the run (the verdict's check).
+// The verdict in words that agree with its exit status: a signal's status
+// comes first, then a failed check's, then an output's.
+std::string verdict_words(const RunResult& run, const Verdict& verdict) {
+    if (run.signalStatus) return verdict.failed.empty() ? "stopped by a signal" : "stopped by a signal; a check FAILED";
+    if (!verdict.failed.empty()) return "FAILED";
+    if (!run.outputErrors.empty()) return "INCOMPLETE: every check passed, but an output could not be written";
+    return "passed";
+}
+
+// "55 ms", or "55 ms, then 500 ms from 2.05 s": the intervals the worker
+// read, each from the end of the cycle that read it.
+std::string intervals_text(const CycleStats& s) {
+    std::string text;
+    for (const IntervalInForce& i : s.intervals) {
+        char part[80];
+        if (text.empty()) std::snprintf(part, sizeof part, "%g ms", i.ms);
+        else std::snprintf(part, sizeof part, ", then %g ms from %.2f s", i.ms, i.fromSeconds);
+        text += part;
+    }
+    if (s.moreIntervals) text += ", then further changes";
+    return text;
+}
+
+// How old the published elevations were, against the bound the check
+// applies, with the intervals in force; a position answered later fails
+// the run (the verdict's check).
 void print_age(std::FILE* out, const RunResult& run) {
     const AgeFigures& a = run.age;
-    if (a.answered)
-        std::fprintf(out,
-                     "  elevation age median %.1f ms, 99th percentile %.1f ms, max %.1f ms over %llu positions written;\n"
-                     "                bound: each answered by the end of the first cycle begun after its write (one\n"
-                     "                interval, %g ms, plus one cycle, %.3f ms mean here): %llu beyond it\n",
-                     a.medianMs, a.p99Ms, a.maxMs, static_cast<unsigned long long>(a.answered), run.stats.intervalMs,
-                     run.stats.meanWorkMs, static_cast<unsigned long long>(a.beyond));
-    else
+    if (!a.answered) {
         std::fprintf(out, "  elevation age not measured: no position answered while sampling ran\n");
+        return;
+    }
+    std::fprintf(out,
+                 "  elevation age median %.1f ms, 99th percentile %.1f ms, max %.1f ms over %llu positions written;\n"
+                 "                bound: each answered by the end of the first cycle begun after its write, that is\n"
+                 "                %s\n"
+                 "                (interval %s; one cycle %.3f ms mean here): %llu beyond it\n",
+                 a.medianMs, a.p99Ms, a.maxMs, static_cast<unsigned long long>(a.answered), kAgeBound,
+                 intervals_text(run.stats).c_str(), run.stats.meanWorkMs, static_cast<unsigned long long>(a.beyond));
 }
 
 }  // namespace
+
+const char* csv_incomplete_because(const RunResult& run) {
+    return run.csvFailed    ? "its write failed; its last line is whole"
+           : run.csvStopped ? "its finish stopped by a signal; its last line is whole"
+                            : "the rest left out when the writing fell behind";
+}
 
 bool failed(const RunResult& run, const std::string& path) {
     for (const std::string& error : run.outputErrors)
@@ -146,15 +176,15 @@ void print_summary(std::FILE* out, const RunResult& run) {
 
 void print_closing(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict) {
     for (const NamedFile& output : output_files(options)) {
-        if (output.path.empty() || failed(run, output.path)) continue;
+        bool csv = output.path == options.csvFile;
+        // A CSV whose write failed still holds its rows up to a whole line.
+        if (output.path.empty() || (failed(run, output.path) && !(csv && run.csvFailed))) continue;
         std::fprintf(out, "  %-12s  %s", output.option + 2, output.path.c_str());
-        if (output.path == options.csvFile) std::fputs(csv_state(run).c_str(), out);
+        if (csv) std::fputs(csv_state(run).c_str(), out);
         std::fputs("\n", out);
     }
     for (const std::string& error : run.outputErrors) std::fprintf(out, "  not written   %s\n", error.c_str());
-    std::fprintf(out, "  verdict       %s (exit status %d)\n",
-                 !verdict.failed.empty() ? "FAILED" : run.signalStatus ? "stopped by a signal" : "passed",
-                 verdict.exitStatus);
+    std::fprintf(out, "  verdict       %s (exit status %d)\n", verdict_words(run, verdict).c_str(), verdict.exitStatus);
     for (const FailedCheck& f : verdict.failed) std::fprintf(out, "    %s: %s\n", f.check.c_str(), f.says.c_str());
     std::fflush(out);
 }

@@ -34,6 +34,8 @@ void print_summary(std::FILE* out, const RunResult& run);
 void print_closing(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict);
 // Whether an output's write failed, by its path.
 bool failed(const RunResult& run, const std::string& path);
+// Why the CSV holds fewer rows than the samples checked.
+const char* csv_incomplete_because(const RunResult& run);
 void print_json(std::FILE* out, const Options& options, const RunResult& run, const Verdict& verdict);
 
 }  // namespace probe

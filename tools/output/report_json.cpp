@@ -18,14 +18,27 @@ json path_or_null(const RunResult& run, const std::string& path) {
     return path.empty() || failed(run, path) ? json(nullptr) : json(path);
 }
 
+// Each interval the worker read, from the end of the cycle that read it;
+// null at the end when more changes came than were kept.
+json intervals_of(const CycleStats& s) {
+    json intervals = json::array();
+    for (const IntervalInForce& i : s.intervals) intervals.push_back({{"from_s", number(i.fromSeconds)}, {"ms", number(i.ms)}});
+    if (s.moreIntervals) intervals.push_back(nullptr);
+    return intervals;
+}
+
+// A figure that was not measured is null, never a 0 that reads as one.
+json measured(bool wasMeasured, double value) { return wasMeasured ? number(value) : json(nullptr); }
+
 json age_of(const RunResult& run) {
     const AgeFigures& a = run.age;
     AgeCheck check = age_check(a);
     return {{"positions", a.answered},
-            {"median_ms", a.answered ? number(a.medianMs) : json(nullptr)},
-            {"p99_ms", a.answered ? number(a.p99Ms) : json(nullptr)},
-            {"max_ms", a.answered ? number(a.maxMs) : json(nullptr)},
-            {"bound", "one interval plus one cycle: answered by the end of the first cycle begun after the write"},
+            {"median_ms", measured(a.answered > 0, a.medianMs)},
+            {"p99_ms", measured(a.answered > 0, a.p99Ms)},
+            {"max_ms", measured(a.answered > 0, a.maxMs)},
+            {"bound", std::string(kAgeBound) + ": answered by the end of the first cycle begun after the write"},
+            {"intervals_in_force_ms", intervals_of(run.stats)},
             {"beyond_bound", a.beyond},
             {"never_answered", a.unanswered},
             {"not_measured", a.notMeasured},
@@ -80,11 +93,13 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
         {"samples_paused", s.pausedSamples},
         {"samples_off_terrain", run.samplesOff},
         {"samples_outside_terrain", run.samplesOutside},
-        {"update_interval_ms", number(s.intervalMs)},
+        {"update_interval_ms", measured(s.cycles > 0, s.intervalMs)},
         {"cycle_period_ms",
-         {{"mean", number(s.meanPeriodMs)}, {"min", number(s.minPeriodMs)}, {"max", number(s.maxPeriodMs)},
+         {{"mean", measured(s.periods > 0, s.meanPeriodMs)},
+          {"min", measured(s.periods > 0, s.minPeriodMs)},
+          {"max", measured(s.periods > 0, s.maxPeriodMs)},
           {"measured", s.periods}}},
-        {"sampling_ms", number(s.meanWorkMs)},
+        {"sampling_ms", measured(s.worksMeasured > 0, s.meanWorkMs)},
         {"stop_latency_ms", run.stopLatencyMs ? number(*run.stopLatencyMs) : json(nullptr)},
         {"elevation_age", age_of(run)},
         {"messages", messages},
@@ -97,7 +112,9 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
     for (const NamedFile& output : output_files(options)) summary[output.option + 2] = path_or_null(run, output.path);
     summary["csv_rows"] = run.csvRows;
     summary["csv_left_out"] = run.csvLeftOut;
-    summary["csv_complete"] = options.csvFile.empty() ? json(nullptr) : json(run.csvRows == run.samplesChecked);
+    bool csvComplete = run.csvRows == run.samplesChecked;
+    summary["csv_complete"] = options.csvFile.empty() ? json(nullptr) : json(csvComplete);
+    summary["csv_incomplete_because"] = options.csvFile.empty() || csvComplete ? json(nullptr) : json(csv_incomplete_because(run));
     summary["verdict"] = verdict_of(verdict);
     if (!run.stopLatencyMs) summary["stop_note"] = run.stopNote;
     std::fputs(summary.dump(2, ' ', false, json::error_handler_t::replace).c_str(), out);

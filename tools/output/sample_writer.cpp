@@ -29,6 +29,7 @@ constexpr size_t kPipeBuffer = 1 << 16;
 constexpr auto kPoll = std::chrono::milliseconds(20);
 constexpr auto kProgressAfter = std::chrono::milliseconds(300);
 constexpr size_t kRowsPerChunk = 4096;
+constexpr size_t kMaxRow = 192;
 
 char* put(char* at, char* end, double value, int decimals) {
     return std::to_chars(at, end, value, std::chars_format::fixed, decimals).ptr;
@@ -41,15 +42,17 @@ SampleWriter::SampleWriter(const std::string& csvPath, std::shared_ptr<const hos
     if (path_.empty()) return;
     csv_ = std::fopen(path_.c_str(), "wb");
     if (!csv_) throw FileError("--csv " + path_ + " cannot be written: " + std::strerror(errno));
-    size_t bufferSize = std::filesystem::is_regular_file(path_) ? kFileBuffer : kPipeBuffer;
-    buffer_ = std::make_unique<char[]>(bufferSize);
-    std::setvbuf(csv_, buffer_.get(), _IOFBF, bufferSize);
-    std::fputs("time_s,point,latitude_deg,longitude_deg,altitude_ft,elevation_ft\n", csv_);
-    if (std::fflush(csv_) != 0) {
-        std::string reason = std::strerror(errno);
+    // The rows are gathered in blocks here, not in the C library's buffer,
+    // so that a failed write tells how much of the file holds rows.
+    std::setvbuf(csv_, nullptr, _IONBF, 0);
+    blockSize_ = std::filesystem::is_regular_file(path_) ? kFileBuffer : kPipeBuffer;
+    block_.reserve(blockSize_ + kMaxRow);
+    static constexpr char kColumns[] = "time_s,point,latitude_deg,longitude_deg,altitude_ft,elevation_ft\n";
+    block_.assign(kColumns, kColumns + sizeof kColumns - 1);
+    if (!write_block()) {
         std::fclose(csv_);
         csv_ = nullptr;
-        throw FileError("--csv " + path_ + " cannot be written: " + reason);
+        throw FileError("--csv " + path_ + " cannot be written: " + std::strerror(failure_));
     }
 }
 
@@ -92,7 +95,7 @@ void SampleWriter::check(const Sample& s) {
 }
 
 void SampleWriter::queue_rows(const std::vector<Sample>& samples) {
-    if (samples.empty()) return;
+    if (samples.empty() || failed_.load()) return;
     std::lock_guard<std::mutex> hold(lock_);
     for (const Sample& s : samples) {
         if (queue_.size() < kMaxQueuedRows) queue_.push_back(s);
@@ -102,10 +105,10 @@ void SampleWriter::queue_rows(const std::vector<Sample>& samples) {
 }
 
 // A chunk of rows at a time, taken out of the queue so that the checker
-// never waits for the disk.
+// never waits for the disk. A failed write ends the file's rows.
 void SampleWriter::write_rows() {
     std::vector<Sample> chunk;
-    for (;;) {
+    for (bool writing = true; writing;) {
         {
             std::unique_lock<std::mutex> hold(lock_);
             wake_.wait(hold, [this] { return !queue_.empty() || checkedAll_ || stopWriting_; });
@@ -117,14 +120,18 @@ void SampleWriter::write_rows() {
         for (const Sample& s : chunk) {
             if (stopWriting_.load(std::memory_order_relaxed)) break;
             write_row(s);
+            if (block_.size() >= blockSize_ && !(writing = write_block())) break;
         }
     }
+    if (!failed_.load()) write_block();
     done_ = true;
 }
 
 void SampleWriter::write_row(const Sample& s) {
-    char row[192];
-    char* end = row + sizeof row;
+    size_t at0 = block_.size();
+    block_.resize(at0 + kMaxRow);
+    char* row = block_.data() + at0;
+    char* end = row + kMaxRow;
     char* at = put(row, end, s.seconds, 6);
     *at++ = ',';
     at = std::to_chars(at, end, s.point).ptr;
@@ -137,8 +144,39 @@ void SampleWriter::write_row(const Sample& s) {
     *at++ = ',';
     at = put(at, end, s.elevationFt, 4);
     *at++ = '\n';
-    std::fwrite(row, 1, static_cast<size_t>(at - row), csv_);
-    written_.fetch_add(1, std::memory_order_relaxed);
+    block_.resize(at0 + static_cast<size_t>(at - row));
+    ++blockRows_;
+}
+
+// Hands the block to the file; on a failure the block stays, for
+// keep_whole_lines to find where the file's rows end.
+bool SampleWriter::write_block() {
+    size_t taken = block_.empty() ? 0 : std::fwrite(block_.data(), 1, block_.size(), csv_);
+    if (taken < block_.size()) {
+        failure_ = errno ? errno : EIO;
+        failedBlockTaken_ = taken;
+        failed_ = true;
+        return false;
+    }
+    fileBytes_ += taken;
+    written_.fetch_add(blockRows_, std::memory_order_relaxed);
+    block_.clear();
+    blockRows_ = 0;
+    return true;
+}
+
+// After a failed write, once the file is closed: the rows of the failed
+// block that the file took are counted, and a regular file, which says
+// itself how much it took, is cut back to its last whole line.
+void SampleWriter::keep_whole_lines() {
+    std::error_code error;
+    bool regular = std::filesystem::is_regular_file(path_, error);
+    uint64_t size = regular ? std::filesystem::file_size(path_, error) : 0;
+    uint64_t took = !regular || error ? failedBlockTaken_ : size > fileBytes_ ? size - fileBytes_ : 0;
+    size_t whole = 0;
+    for (size_t i = 0; i < std::min<uint64_t>(took, block_.size()); ++i)
+        if (block_[i] == '\n') whole = i + 1, written_.fetch_add(1, std::memory_order_relaxed);
+    if (regular && !error) std::filesystem::resize_file(path_, fileBytes_ + whole, error);
 }
 
 void SampleWriter::stop_writing() {
@@ -183,12 +221,11 @@ std::string SampleWriter::finish(const std::function<bool()>& stop) {
     if (!fileThread_.joinable()) return error_;
     show_finish(stop);
     fileThread_.join();
-    bool failed = std::ferror(csv_) != 0;
-    failed = std::fflush(csv_) != 0 || failed;
-    int reason = errno;
-    failed = std::fclose(csv_) != 0 || failed;
+    int reason = failure_;
+    if (std::fclose(csv_) != 0 && !reason) reason = errno ? errno : EIO;
     csv_ = nullptr;
-    if (failed) error_ = "writing --csv " + path_ + " failed: " + std::strerror(reason ? reason : EIO);
+    if (failed_.load()) keep_whole_lines();
+    if (reason) error_ = "writing --csv " + path_ + " failed: " + std::strerror(reason);
     return error_;
 }
 

@@ -44,7 +44,8 @@ public:
     void check_all();
     // Writes the rest and closes the file; when `stop` says so, the file
     // ends with the row being written. Returns what went wrong with the
-    // file, "" when nothing did.
+    // file, "" when nothing did; a file whose write failed is cut back to
+    // its last whole line, and written() counts the rows it holds.
     std::string finish(const std::function<bool()>& stop);
 
     uint64_t rows() const { return rows_.load(); }  // samples checked
@@ -54,7 +55,8 @@ public:
     double largest_difference_ft() const { return largestDifference_; }
     uint64_t written() const { return written_.load(); }
     uint64_t left_out() const { return leftOut_; }  // the queue was full; final once check_all returned
-    bool stopped() const { return stopWriting_.load(); }
+    bool stopped() const { return stopWriting_.load() && !failed_.load(); }
+    bool failed() const { return failed_.load(); }  // a write failed
 
 private:
     void check_samples();
@@ -62,12 +64,21 @@ private:
     void queue_rows(const std::vector<Sample>& samples);
     void write_rows();
     void write_row(const Sample& s);
+    bool write_block();
+    void keep_whole_lines();
     void stop_writing();
     void show_finish(const std::function<bool()>& stop);
 
     std::string path_;
     std::FILE* csv_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
+    // The file thread's: whole rows not yet handed to the file, in blocks
+    // of blockSize_, and the bytes the file took before block_.
+    std::vector<char> block_;
+    size_t blockSize_ = 0;
+    uint64_t blockRows_ = 0, fileBytes_ = 0;
+    std::atomic<bool> failed_{false};
+    int failure_ = 0;               // errno of the write that failed
+    size_t failedBlockTaken_ = 0;   // bytes of block_ it took, as it said
     std::shared_ptr<const hostsim::Terrain> terrain_;
     SampleRecorder* recorder_ = nullptr;
     std::thread checker_, fileThread_;

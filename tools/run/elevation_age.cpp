@@ -56,15 +56,14 @@ double AgeHistogram::percentile_ms(double share) const {
 AgeCheck age_check(const AgeFigures& f) {
     AgeCheck check;
     if (f.beyond == 0) {
-        check.message = f.answered ? "every position answered within one interval plus one cycle"
+        check.message = f.answered ? std::string("every position answered within ") + kAgeBound
                                    : "no position answered while sampling ran: not measured";
         return check;
     }
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "%llu of %llu positions answered later than one interval plus one cycle (%llu never answered)",
+    char text[240];
+    std::snprintf(text, sizeof text, "%llu of %llu positions answered later than %s (%llu never answered)",
                   static_cast<unsigned long long>(f.beyond),
-                  static_cast<unsigned long long>(f.answered + f.unanswered),
+                  static_cast<unsigned long long>(f.answered + f.unanswered), kAgeBound,
                   static_cast<unsigned long long>(f.unanswered));
     check.passed = false;
     check.message = text;

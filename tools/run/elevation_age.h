@@ -1,12 +1,12 @@
 // How old the elevation a gauge reads is. For each position a gauge writes
 // for a point, the time until the module publishes an elevation read from
-// that position or a later one, and whether that came within the design's
-// bound: one interval plus one cycle. The bound is counted in the run's
-// own cycles, so that a busy machine moves it with the cycles instead of
+// that position or a later one, and whether that came within the bound:
+// the rest of the cycle under way, plus the interval in force, plus one
+// cycle. The bound is counted in the run's own cycles, so that a busy
+// machine (or a longer interval) moves it with the cycles instead of
 // breaking it: a position must be answered by the end of the first cycle
-// that begins after it was written (the rest of the cycle under way, the
-// wait, and one whole cycle). Positions written while the worker did not
-// sample (paused, WZ_Active 0, no table yet) are not measured.
+// that begins after it was written. Positions written while the worker did
+// not sample (paused, WZ_Active 0, no table yet) are not measured.
 //
 // Fed by the sample recorder's observer, which serialises every call; so
 // it takes no lock of its own.
@@ -17,6 +17,9 @@
 #include <vector>
 
 namespace probe {
+
+// The bound, as the summary, the JSON and the check's message state it.
+constexpr const char* kAgeBound = "the rest of the cycle under way, plus the interval in force, plus one cycle";
 
 struct AgeFigures {
     uint64_t answered = 0;     // positions whose answer was seen

@@ -104,7 +104,7 @@ void SampleRecorder::worker_call(const hostsim::Call& call, Clock::time_point no
 void SampleRecorder::cycle_ends(double intervalMs, Clock::time_point now) {
     ++stats_.cycles;
     if (cyclePaused_) ++stats_.pausedCycles;
-    stats_.intervalMs = intervalMs;
+    note_interval(intervalMs, now);
     if (haveCycleStart_) {
         workSumMs_ += milliseconds(now - cycleStart_);
         ++workCount_;
@@ -124,11 +124,20 @@ void SampleRecorder::cycle_ends(double intervalMs, Clock::time_point now) {
     age_.cycle_ends();
 }
 
+void SampleRecorder::note_interval(double intervalMs, Clock::time_point now) {
+    stats_.intervalMs = intervalMs;
+    std::vector<IntervalInForce>& kept = stats_.intervals;
+    if (!kept.empty() && kept.back().ms == intervalMs) return;
+    if (kept.size() == kMaxIntervalsKept) stats_.moreIntervals = true;
+    else kept.push_back({std::chrono::duration<double>(now - start_).count(), intervalMs});
+}
+
 CycleStats SampleRecorder::stats() const {
     std::lock_guard<std::mutex> hold(lock_);
     CycleStats s = stats_;
     if (s.periods) s.meanPeriodMs = periodSumMs_ / static_cast<double>(s.periods);
     if (workCount_) s.meanWorkMs = workSumMs_ / static_cast<double>(workCount_);
+    s.worksMeasured = workCount_;
     return s;
 }
 

@@ -26,6 +26,15 @@ struct Sample {
     double latitudeDeg, longitudeDeg, altitudeFt, elevationFt;
 };
 
+// WZ_UpdateInterval as the worker read it, from the end of a cycle on.
+struct IntervalInForce {
+    double fromSeconds;
+    double ms;
+};
+// The changes of interval kept, at most: a gauge that writes a new one
+// every frame is told of by its first ones.
+constexpr size_t kMaxIntervalsKept = 16;
+
 struct CycleStats {
     uint64_t cycles = 0;         // waits the worker began
     uint64_t pausedCycles = 0;   // of them, cycles begun while paused
@@ -35,6 +44,9 @@ struct CycleStats {
     double meanPeriodMs = 0, minPeriodMs = 0, maxPeriodMs = 0;
     double meanWorkMs = 0;       // the sampling part of a cycle, before its wait
     double intervalMs = 0;       // WZ_UpdateInterval as the worker last read it
+    uint64_t worksMeasured = 0;  // cycles whose sampling part was timed
+    std::vector<IntervalInForce> intervals;  // in the order read, each differing from the last
+    bool moreIntervals = false;              // more changes came than are kept
 };
 
 class SampleRecorder {
@@ -72,6 +84,7 @@ private:
     void gauge_call(const hostsim::Call& call, double seconds);
     void worker_call(const hostsim::Call& call, Clock::time_point now);
     void cycle_ends(double intervalMs, Clock::time_point now);
+    void note_interval(double intervalMs, Clock::time_point now);
 
     const std::thread::id gaugeThread_;
     const Clock::time_point start_;

@@ -391,6 +391,7 @@ private:
         if (!csvError.empty()) result_.outputErrors.push_back(csvError);
         result_.csvRows = writer_.written();
         result_.csvStopped = writer_.stopped();
+        result_.csvFailed = writer_.failed();
         result_.signalStatus = interrupt_status();
     }
 

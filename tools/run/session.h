@@ -61,6 +61,7 @@ struct RunResult {
     uint64_t csvRows = 0;      // rows the CSV holds
     uint64_t csvLeftOut = 0;   // samples left out of the CSV: its queue was full
     bool csvStopped = false;   // its finish was stopped by a signal
+    bool csvFailed = false;    // a write failed: it holds csvRows rows, its last line whole
     int signalStatus = 0;      // 128 plus the first signal's number, 0 when none came
     int selectClicks = 0;      // Next clicks made once the display was installed
     std::vector<std::string> warnings;
