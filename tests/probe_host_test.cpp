@@ -843,6 +843,23 @@ TEST_F(ProbeHostTest, InterruptAndTerminateEndTheRunWithTheNormalShutdown) {
     }
 }
 
+// The CSV ends on a whole line, and the summary (text or JSON) calls it
+// incomplete with the rows it holds, saying why.
+void expect_incomplete_csv(const std::string& csv, const std::string& out, bool json, const std::string& because) {
+    ASSERT_FALSE(csv.empty());
+    EXPECT_EQ(csv.back(), '\n');
+    size_t rows = static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;  // less the column names
+    if (json) {
+        nlohmann::json summary = summary_of({0, out, out});
+        EXPECT_EQ(summary["csv_rows"], rows);
+        EXPECT_EQ(summary["csv_complete"], false);
+        EXPECT_EQ(summary["csv_incomplete_because"], because);
+    } else {
+        EXPECT_NE(out.find("INCOMPLETE: " + std::to_string(rows) + " of "), std::string::npos) << out;
+        EXPECT_NE(out.find(because), std::string::npos) << out;
+    }
+}
+
 // The CSV goes to a pipe nobody reads until it is stopped, so its finish
 // waits: a Ctrl-C while it is finished stops it, and so does a second
 // Ctrl-C (from another sender) during the run, the file ending on a whole
@@ -883,19 +900,8 @@ TEST_F(ProbeHostTest, CtrlCCutsTheCsvsFinishShortOnAWholeLine) {
         for (ssize_t got; (got = read(reader, block, sizeof block)) > 0;) csv.append(block, static_cast<size_t>(got));
         close(reader);
         EXPECT_EQ(wait_status(child), 130);
-        ASSERT_FALSE(csv.empty());
-        EXPECT_EQ(csv.back(), '\n');
-        size_t rows = static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;  // less the column names
-        std::string out = read_all(dir / "stdout.txt");
-        if (c.json) {
-            nlohmann::json summary = summary_of({130, out, out});
-            EXPECT_EQ(summary["csv_rows"], rows);
-            EXPECT_EQ(summary["csv_complete"], false);
-            EXPECT_EQ(summary["csv_incomplete_because"], "its finish stopped by a signal; its last line is whole");
-        } else {
-            EXPECT_NE(out.find("INCOMPLETE: " + std::to_string(rows) + " of "), std::string::npos) << out;
-            EXPECT_NE(out.find("its finish stopped by a signal"), std::string::npos) << out;
-        }
+        expect_incomplete_csv(csv, read_all(dir / "stdout.txt"), c.json,
+                              "its finish stopped by a signal; its last line is whole");
         EXPECT_TRUE(fs::is_empty(tmp));
     }
 }
@@ -921,19 +927,9 @@ TEST_F(ProbeHostTest, ACsvWhoseWriteFailedHoldsWholeLinesAndIsCalledIncomplete) 
         kill(child, SIGTERM);
         EXPECT_EQ(wait_status(child), 143);
         std::string csv = read_all(csvFile), out = read_text(dir / "stdout.txt");
-        ASSERT_FALSE(csv.empty());
-        EXPECT_EQ(csv.back(), '\n');
-        size_t rows = static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) - 1;
         EXPECT_NE(read_all(dir / "stderr.txt").find("writing --csv " + csvFile.string() + " failed: File too large"),
                   std::string::npos);
-        if (json) {
-            nlohmann::json summary = summary_of({143, out, out});
-            EXPECT_EQ(summary["csv_rows"], rows);
-            EXPECT_EQ(summary["csv_complete"], false);
-            EXPECT_EQ(summary["csv_incomplete_because"], "its write failed; its last line is whole");
-        } else {
-            EXPECT_NE(out.find("INCOMPLETE: " + std::to_string(rows) + " of "), std::string::npos) << out;
-        }
+        expect_incomplete_csv(csv, out, json, "its write failed; its last line is whole");
         EXPECT_TRUE(fs::is_empty(tmp));
     }
 }
