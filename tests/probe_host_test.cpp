@@ -190,9 +190,9 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--module", otherBuild}, 1, otherBuildSays},
         {{"--points", (dir / "missing.csv").string()}, 1, "missing.csv: no such file"},
         {{"--points", dir.string()}, 1, "is a directory, not a CSV file"},
-        {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
+        {{"--points", badLine}, 1, "bad.csv line 4, column 2: longitude 'eleven' is not a number"},
         {{"--points", shortLine}, 1, "short.csv line 2: expected latitude,longitude,altitude (3 fields), found 2"},
-        {{"--points", hostile}, 1, "hostile.csv line 2: longitude '\\x1B]0;title\\x07\\x1B[2J' is not a number"},
+        {{"--points", hostile}, 1, "hostile.csv line 2, column 2: longitude '\\x1B]0;title\\x07\\x1B[2J' is not a number"},
         {{"--points", utf16Bare}, 1, "bare.csv is not text: it holds NUL bytes"},
 #if defined(TP_HAVE_GDAL)
         {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
