@@ -2,8 +2,9 @@
 //  - The reader gives points and route points within their ranges (a
 //    route with at least two, its times increasing), or refuses with a
 //    FileError; any other exception, or a crash, is a finding.
-//  - A refusal's message is text a terminal shows as it is: UTF-8 with no
-//    control character, escape or reordering mark, whatever the file held.
+//  - A refusal's message, and a point's name, are text a terminal shows as
+//    it is: UTF-8 with no control character, escape or reordering mark,
+//    whatever the file held.
 //  - The flight along a route read, and the layouts placed around it, stay
 //    on the globe with their longitudes in -180..180, at any time.
 #include <cmath>
@@ -69,6 +70,8 @@ void check_points(const std::string& bytes) {
             check(p.position.longitudeDeg >= -180 && p.position.longitudeDeg <= 180, "point longitude out of range");
             check(std::fabs(p.position.altitudeFt) <= 2000000, "point altitude out of range");
             check(p.line > line, "point lines out of order");
+            check(!p.expectedFt || std::fabs(*p.expectedFt) <= 2000000, "expected elevation out of range");
+            check_message(p.name);  // shown in the summary as it is
             line = p.line;
         }
     } catch (const probe::FileError& e) {

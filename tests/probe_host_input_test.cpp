@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,23 +83,77 @@ TEST(PointsFile, RefusesWhatIsNotAPointInPlainWords) {
     struct Case {
         std::string bytes, says;
     } cases[] = {
-        {"0x2F,11,100\n", "p.csv line 1: latitude '0x2F' is not a number"},
+        {"0x2F,11,100\n", "p.csv line 1, column 1: latitude '0x2F' is not a number"},
         {"47,inf,100\n", "longitude 'inf' is not a number"},
         {"47,11,nan\n", "altitude 'nan' is not a number"},
         {"47,11,1e\n", "altitude '1e' is not a number"},
         {"47,11.5.2,100\n", "longitude '11.5.2' is not a number"},
         {"47;11,5,2;100\n", "longitude '11,5,2' is not a number"},
-        {"47.1,11.5,100\n47.2,,100\n", "line 2: longitude is empty"},
+        {"47.1,11.5,100\n47.2,,100\n", "line 2, column 2: longitude is empty"},
         {"91,11,100\n", "latitude 91 is outside -90..90"},
         {"47,11,1e999\n", "altitude 1e999 is outside"},
         {"47.1,11.5,100,7\n", "expected latitude,longitude,altitude (3 fields), found 4"},
         {",,\n;;\n\n\"\";\n", "holds no points"},
         {";;\n47,1;11,5;1000\n47.2,11.5,1000\n", "line 3: expected latitude,longitude,altitude (3 fields), found 1"},
         {std::string("4\0007\000,\0001\0001\000", 10), "is not text: it holds NUL bytes"},
+        // Thousands separators that fit neither reading, or either.
+        {"lat,lon,alt\n47.1,11.2,\"1,23,456\"\n",
+         "line 2, column 3: altitude '1,23,456' is not a number as this file writes them (decimal points, commas "
+         "between thousands)"},
+        {"\"47,5\",\"11.0\",\"12.500\"\n", "altitude '12.500' could be read with either decimal mark"},
+        {"lat;lon;alt_m\n47,1;11,1;700.000\n",
+         "altitude 700.000 m (read as 700000, in a file of decimal commas, points between thousands) is outside "
+         "-609600..609600 m"},
+        // Headers whose names decide the columns, and their columns counted
+        // as the file has them.
+        {"lat,,lon,alt\n47,,x,100\n", "line 2, column 3: longitude 'x' is not a number"},
+        {"lat,lon\n47,11\n", "line 1: the header names no altitude column (name it alt, altitude"},
+        {"lat,Latitude,lon,alt\n", "line 1, column 2: columns 1 and 2 both give the latitude"},
+        {"lat,lon,alt (furlongs)\n47,11,1\n",
+         "line 1, column 3: 'alt (furlongs)': the altitude's unit 'furlongs' is not one probe-host reads (ft, m)"},
+        {"lat,lon,alt\n47,11,100,5\n", "line 2: 4 fields where the header on line 1 names 3"},
     };
     for (const Case& c : cases) {
         std::string message = refusal(c.bytes);
         EXPECT_NE(message.find(c.says), std::string::npos) << "'" << message << "' for " << c.bytes;
+    }
+}
+
+// A header's names decide the columns and their units; numbers are read
+// with the thousands separators of the file's decimal mark.
+TEST(PointsFile, ReadsColumnsByTheirNamesAndNumbersByTheirMarks) {
+    struct Case {
+        std::string bytes;
+        double lat, lon, alt;
+        std::string name;
+        std::optional<double> expected;
+    } cases[] = {
+        {"lat,lon,alt\n47.5,11.5,\"12,500\"\n", 47.5, 11.5, 12500, "", {}},
+        {"lat;lon;alt\n47,5;11,5;12.500\n", 47.5, 11.5, 12500, "", {}},
+        {"47;11;12.500\n", 47, 11, 12500, "", {}},  // semicolons: decimal commas unless a number says otherwise
+        {"lat,lon,alt\n47.1,11.2,\"1,234.5\"\n", 47.1, 11.2, 1234.5, "", {}},
+        {"lat;lon;alt\n47,1;11,2;1.234,5\n", 47.1, 11.2, 1234.5, "", {}},
+        {"lon,lat,alt\n11.5,47.5,10000\n", 47.5, 11.5, 10000, "", {}},
+        {"Name,ALT_M,Latitude,LNG\nZugspitze,2962,47.421,10.985\n", 47.421, 10.985, 2962 / 0.3048, "Zugspitze", {}},
+        {"lat,lon,altitude (m)\n47,11,3048\n", 47, 11, 10000, "", {}},
+        {"lat,lon,alt [ft]\n47,11,3048\n", 47, 11, 3048, "", {}},
+        {"id;elevation_m;lat;lon\nP\x1B" "1;304,8;47;11\n", 47, 11, 1000, "P\\x1B1", {}},
+        {"lat (rad),long,alt\n0.5,11,100\n", 28.64788975654116, 11, 100, "", {}},
+        {"time,lat,lon,alt,expected_m\n0,47,11,9000,1000\n", 47, 11, 9000, "", 1000 / 0.3048},
+        {"lat,lon,alt,expected_ft\n47,11,9000,\n", 47, 11, 9000, "", {}},
+        {"Breite;L\xC3\xA4nge;H\xC3\xB6he\n47,1;11,5;10000\n", 47.1, 11.5, 10000, "", {}},  // names of its own
+    };
+    for (const Case& c : cases) {
+        std::vector<FilePoint> read = points(c.bytes);
+        ASSERT_EQ(read.size(), 1u) << c.bytes;
+        EXPECT_NEAR(read[0].position.latitudeDeg, c.lat, 1e-9) << c.bytes;
+        EXPECT_NEAR(read[0].position.longitudeDeg, c.lon, 1e-9) << c.bytes;
+        EXPECT_NEAR(read[0].position.altitudeFt, c.alt, 1e-9) << c.bytes;
+        EXPECT_EQ(read[0].name, c.name) << c.bytes;
+        EXPECT_EQ(read[0].expectedFt.has_value(), c.expected.has_value()) << c.bytes;
+        if (c.expected) {
+            EXPECT_NEAR(*read[0].expectedFt, *c.expected, 1e-9) << c.bytes;
+        }
     }
 }
 
@@ -118,7 +173,10 @@ TEST(PointsFile, QuotesFieldsSafelyInMessages) {
 }
 
 TEST(Antimeridian, RouteFliesTheShortWayRound) {
-    auto route = probe::parse_route_csv("time,lat,lon,alt\n0,47,179.95,10000\n10,47,-179.95,10000\n", "r.csv");
+    auto route = probe::parse_route_csv("Time [ms],Lon,Lat,Alt_m\n0,179.95,47,3048\n10000,-179.95,47,3048\n", "r.csv");
+    ASSERT_EQ(route.size(), 2u);
+    EXPECT_EQ(route[1].seconds, 10);
+    EXPECT_NEAR(route[1].position.altitudeFt, 10000, 1e-9);
     probe::Flight flight = probe::Flight::route(route, "r.csv");
     for (double t = 0; t <= 10; t += 0.5) {
         probe::Aircraft a = flight.at(t);
@@ -131,7 +189,7 @@ TEST(Antimeridian, RouteFliesTheShortWayRound) {
     // About 7.6 km along the 47th parallel, not 27000 km back round.
     EXPECT_NEAR(probe::distance_m(route[0].position, route[1].position), 7580, 10);
     // Westwards likewise.
-    auto back = probe::Flight::route({{0, {-10, -179.9, 0}}, {4, {-10, 179.9, 0}}}, "back");
+    auto back = probe::Flight::route({{0, {-10, -179.9, 0}, 1, ""}, {4, {-10, 179.9, 0}, 2, ""}}, "back");
     EXPECT_NEAR(back.at(1).position.longitudeDeg, -179.95, 1e-9);
     EXPECT_NEAR(back.at(3).position.longitudeDeg, 179.95, 1e-9);
     EXPECT_NEAR(back.at(2).headingDeg, 270.0, 0.1);

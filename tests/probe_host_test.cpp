@@ -225,6 +225,8 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--set", "WZPointAlt_0=3 furlongs@1"}, 2, "--set WZPointAlt_0: the host knows no units 'furlongs'"},
         {{"--set", "WZ_Active=on@1"}, 2, "--set WZ_Active: 'on' is not a number"},
         {{"--count", "3", "--points", points}, 2, "with --points the file gives the points"},
+        {{"--tolerance", "1"}, 2, "--tolerance checks the expected_ft (or expected_m) column of a --points file"},
+        {{"--tolerance", "1", "--points", points}, 2, "points.csv gives no expected elevation"},
         {{"--module", (dir / "missing.dll").string()}, 1, "no module file at"},
         {{"--module", dir.string()}, 1, "is a directory, not a module file"},
         {{"--module", notModule}, 1, "not a loadable module"},
@@ -235,9 +237,9 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
 #endif
         {{"--points", (dir / "missing.csv").string()}, 1, "missing.csv: no such file"},
         {{"--points", dir.string()}, 1, "is a directory, not a CSV file"},
-        {{"--points", badLine}, 1, "bad.csv line 4: longitude 'eleven' is not a number"},
+        {{"--points", badLine}, 1, "bad.csv line 4, column 2: longitude 'eleven' is not a number"},
         {{"--points", shortLine}, 1, "short.csv line 2: expected latitude,longitude,altitude (3 fields), found 2"},
-        {{"--points", hostile}, 1, "hostile.csv line 2: longitude '\\x1B]0;title\\x07\\x1B[2J' is not a number"},
+        {{"--points", hostile}, 1, "hostile.csv line 2, column 2: longitude '\\x1B]0;title\\x07\\x1B[2J' is not a number"},
         {{"--points", utf16Bare}, 1, "bare.csv is not text: it holds NUL bytes"},
 #if defined(TP_HAVE_GDAL)
         {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
@@ -293,6 +295,8 @@ TEST_F(ProbeHostTest, NumericOptionsRefuseWhatIsNotANumberInRange) {
         {"--interval", "-inf", "WZ_UpdateInterval in milliseconds"},
         {"--interval", "1e999", "WZ_UpdateInterval in milliseconds"},
         {"--select", "0x10", "the number of Next clicks, a whole number from 0 to 100000"},
+        {"--max-age", "-1", "the elevation's largest age in milliseconds"},
+        {"--tolerance", "nan", "the feet a published elevation may differ from the expected"},
     };
     for (const Case& c : cases) {
         Outcome run = probe_host({c.option, c.value});
@@ -506,6 +510,13 @@ TEST_F(ProbeHostTest, PointsAndRoutesTheRunDisagreesWithAreWarnedAbout) {
         args.insert(args.end(), {"--seconds", "1", "--pause-at", "off", "--json"});
         Outcome run = probe_host(args);
         ASSERT_EQ(run.status, 0) << run.output;
+        // The same run gated: --strict fails the short route.
+        if (c.args[0] == "--route") {
+            args.push_back("--strict");
+            Outcome strict = probe_host(args);
+            EXPECT_EQ(strict.status, 3) << strict.output;
+            EXPECT_EQ(summary_of(strict)["verdict"]["failed"][0]["check"], "route_covers_run") << strict.out;
+        }
         nlohmann::json summary = summary_of(run);
         EXPECT_TRUE(warned(summary, c.says)) << summary["warnings"];
         ASSERT_EQ(summary["points"].size(), c.points);
@@ -650,10 +661,37 @@ TEST(ProbeHostVerdict, EveryCheckDecidesTheRun) {
         {"no_host_faults", [](RunResult& r) { r.hostFaults = {"a call after deinit"}; }},
         {"stop_latency_bound", [](RunResult& r) { r.stopTooSlow = true, r.stopBoundMs = 5000; }},
         {"elevation_age_bound", [](RunResult& r) { r.age.answered = 10, r.age.beyond = 2; }},
+        // The gates: --strict makes these warnings fail the run.
+        {"samples_inside_terrain", [](RunResult& r) { r.strict = true, r.samplesOutside = 3; }},
+        {"samples_taken", [](RunResult& r) { r.strict = true, r.stats.samples = 0; }},
+        {"frames_run", [](RunResult& r) { r.strict = true, r.frames = 89, r.missedFrames = 11; }},
+        {"csv_complete", [](RunResult& r) { r.strict = true, r.csvFile = "s.csv", r.csvRows = 9; }},
+        {"route_covers_run", [](RunResult& r) { r.strict = true, r.routeShort = "r.csv ends at 1 s"; }},
+        {"points_plausible", [](RunResult& r) { r.strict = true, r.implausible = {"WZPointLat_0 reads back as 2698"}; }},
+        {"elevation_age_max", [](RunResult& r) { r.maxAgeMs = 39.9; }},
+        {"expected_elevations", [](RunResult& r) { r.toleranceFt = 0.5, r.pointResults[1].elevationFt = 101.01; }},
     };
     RunResult passing;
+    passing.stats.samples = passing.samplesChecked = passing.csvRows = 10;
+    passing.frames = 90, passing.missedFrames = 9;
+    passing.age.answered = 10, passing.age.maxMs = 40;
+    passing.pointResults.resize(2);
+    for (probe::PointResult& p : passing.pointResults) p.samples = 3, p.elevationFt = 100, p.expectedFt = 100.5;
     passing.warnings = {"a warning does not fail the run"};
     EXPECT_TRUE(probe::judge(passing).failed.empty());
+    // Without the gates, what they would fail is a warning only.
+    RunResult ungated = passing;
+    ungated.samplesOutside = 3, ungated.stats.samples = 0, ungated.missedFrames = 50, ungated.csvFile = "s.csv";
+    ungated.csvRows = 1, ungated.routeShort = "r.csv ends at 1 s", ungated.implausible = {"below the ground"};
+    ungated.pointResults[0].elevationFt = 5000, ungated.age.maxMs = 5000;
+    EXPECT_TRUE(probe::judge(ungated).failed.empty());
+    // Within the bounds the gates pass, and a point never published fails.
+    RunResult bounded = passing;
+    bounded.strict = true, bounded.maxAgeMs = 40, bounded.toleranceFt = 0.5;
+    EXPECT_TRUE(probe::judge(bounded).failed.empty());
+    bounded.pointResults[0].samples = 0;
+    ASSERT_EQ(probe::judge(bounded).failed.size(), 1u);
+    EXPECT_NE(probe::judge(bounded).failed[0].says.find("point 0, line 0 never published"), std::string::npos);
     EXPECT_EQ(probe::judge(passing).exitStatus, probe::kExitPassed);
     for (const Case& c : cases) {
         RunResult run = passing;
@@ -752,6 +790,29 @@ TEST_F(ProbeHostTest, SetWritesVariablesAtTheirTimesInTheirUnits) {
     EXPECT_NE(text.out.find(" s  WZPointAlt_0 set to 3048 meters (--set)"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("the layout moves every point each frame"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("X (--set) at 9 s is at or after the end of the run"), std::string::npos) << text.out;
+
+    // Points read by their header's names, checked against the elevations
+    // it expects; a point under the ground, and one written without units
+    // (radians to the module), are warned about by name.
+    char expectedA[32];
+    std::snprintf(expectedA, sizeof expectedA, "%.4f",
+                  hostsim::relief_terrain()->elevation_feet(hostsim::radians(47.1), hostsim::radians(11.5)));
+    std::string named = file("named.csv", std::string("Name,Lon,Lat,Alt_m,expected_ft\nA,11.5,47.1,100,") + expectedA +
+                                              "\nB,11.6,47.0,\"5,000\",1\n");
+    Outcome gated = probe_host({"--seconds", "0.6", "--pause-at", "off", "--points", named, "--json", "--tolerance",
+                                "0.01", "--set", "WZPointLat_1=47@0.1"});
+    EXPECT_EQ(gated.status, 3) << gated.output;
+    nlohmann::json g = summary_of(gated);
+    EXPECT_EQ(g["points"][0]["name"], "A");
+    EXPECT_NEAR(g["points"][1]["alt_ft"].get<double>(), 5000 / 0.3048, 1e-6);
+    EXPECT_TRUE(warned(g, "named.csv: points placed below the terrain model's ground")) << g["warnings"];
+    EXPECT_TRUE(warned(g, "line 2 (A) at 328 ft")) << g["warnings"];
+    EXPECT_TRUE(warned(g, "WZPointLat_1 (--set 47 at 0.1 s) reads back as 2692.9")) << g["warnings"];
+    ASSERT_EQ(g["verdict"]["failed"].size(), 1u) << g["verdict"];
+    EXPECT_EQ(g["verdict"]["failed"][0]["check"], "expected_elevations");
+    std::string says = g["verdict"]["failed"][0]["says"];
+    EXPECT_NE(says.find("1 of 2 points differ"), std::string::npos) << says;
+    EXPECT_NE(says.find("point 1, line 3 (B) published"), std::string::npos) << says;
 }
 
 #if defined(TP_HAVE_GDAL)

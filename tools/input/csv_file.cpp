@@ -181,20 +181,28 @@ bool names_columns(const std::vector<std::string>& fields) {
     });
 }
 
-// Columns no data row fills, as a spreadsheet leaves them around its data.
-void drop_empty_columns(std::vector<CsvRow>& rows) {
-    std::vector<bool> filled;
-    for (const CsvRow& row : rows) {
+std::vector<std::string> kept_fields(std::vector<std::string>& fields, const std::vector<bool>& filled) {
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (i >= filled.size() || filled[i]) kept.push_back(std::move(fields[i]));
+    return kept;
+}
+
+// Columns that neither a data row nor the header fills, as a spreadsheet
+// leaves them around its data; the columns kept are numbered as the file
+// numbers them.
+void drop_empty_columns(CsvTable& table) {
+    std::vector<bool> filled(table.header.size());
+    for (size_t i = 0; i < table.header.size(); ++i) filled[i] = !table.header[i].empty();
+    for (const CsvRow& row : table.rows) {
         if (filled.size() < row.fields.size()) filled.resize(row.fields.size());
         for (size_t i = 0; i < row.fields.size(); ++i) filled[i] = filled[i] || !row.fields[i].empty();
     }
+    for (size_t i = 0; i < filled.size(); ++i)
+        if (filled[i]) table.columns.push_back(static_cast<int>(std::min<size_t>(i + 1, INT32_MAX)));
     if (std::all_of(filled.begin(), filled.end(), [](bool f) { return f; })) return;
-    for (CsvRow& row : rows) {
-        std::vector<std::string> kept;
-        for (size_t i = 0; i < row.fields.size(); ++i)
-            if (filled[i]) kept.push_back(std::move(row.fields[i]));
-        row.fields.swap(kept);
-    }
+    table.header = kept_fields(table.header, filled);
+    for (CsvRow& row : table.rows) row.fields = kept_fields(row.fields, filled);
 }
 
 // Opens path, or says what is wrong with it.
@@ -209,34 +217,6 @@ std::ifstream open_csv(const std::string& path, const std::string& what) {
     return in;
 }
 
-// A number as a spreadsheet writes it: digits with at most one decimal
-// point or comma and an optional exponent, in the form strtod reads in
-// the C locale; false for anything else (hexadecimal, "inf" and "nan",
-// which strtod would also take, among it).
-bool decimal_number(const std::string& field, std::string& number) {
-    number.clear();
-    size_t i = 0, n = field.size();
-    auto digits = [&] {
-        size_t count = 0;
-        for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i, ++count) number += field[i];
-        return count;
-    };
-    if (i < n && (field[i] == '+' || field[i] == '-')) number += field[i++];
-    size_t mantissa = digits();
-    if (i < n && (field[i] == '.' || field[i] == ',')) {
-        number += '.';
-        ++i;
-        mantissa += digits();
-    }
-    if (mantissa == 0) return false;
-    if (i < n && (field[i] == 'e' || field[i] == 'E')) {
-        number += 'e';
-        if (++i < n && (field[i] == '+' || field[i] == '-')) number += field[i++];
-        if (digits() == 0) return false;
-    }
-    return i == n;
-}
-
 }  // namespace
 
 std::string read_csv_file(const std::string& path, const std::string& what) {
@@ -248,9 +228,9 @@ std::string read_csv_file(const std::string& path, const std::string& what) {
     return bytes;
 }
 
-std::vector<CsvRow> parse_csv(const std::string& bytes, const std::string& name, const std::string& what) {
+CsvTable parse_csv(const std::string& bytes, const std::string& name, const std::string& what) {
     std::vector<std::string> lines = lines_of(text_of(bytes, name, what));
-    std::vector<CsvRow> rows;
+    CsvTable table;
     char separator = 0;
     bool first = true;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -268,23 +248,14 @@ std::vector<CsvRow> parse_csv(const std::string& bytes, const std::string& name,
         }
         std::vector<std::string> fields = fields_of(lines[i], separator);
         if (all_empty(fields)) continue;
-        bool header = first && names_columns(fields);
+        int line = static_cast<int>(std::min<size_t>(i + 1, INT32_MAX));
+        if (first && names_columns(fields)) table.header = std::move(fields), table.headerLine = line;
+        else table.rows.push_back({line, std::move(fields)});
         first = false;
-        if (!header) rows.push_back({static_cast<int>(std::min<size_t>(i + 1, INT32_MAX)), std::move(fields)});
     }
-    drop_empty_columns(rows);
-    return rows;
-}
-
-double csv_number(const LineError& error, const std::string& field, const char* what, double low, double high) {
-    if (field.empty()) error.raise(std::string(what) + " is empty");
-    std::string number;
-    if (!decimal_number(field, number)) error.raise(std::string(what) + " '" + printable(field) + "' is not a number");
-    double value = std::strtod(number.c_str(), nullptr);
-    if (!(value >= low && value <= high))
-        error.raise(std::string(what) + " " + printable(field) + " is outside " +
-                    std::to_string(static_cast<long>(low)) + ".." + std::to_string(static_cast<long>(high)));
-    return value;
+    if (separator) table.separator = separator;
+    drop_empty_columns(table);
+    return table;
 }
 
 std::string printable(const std::string& text) {

@@ -20,9 +20,20 @@ struct CsvRow {
     std::vector<std::string> fields;
 };
 
+// A file's rows with its column names, when its first row gives them.
+struct CsvTable {
+    std::vector<std::string> header;  // empty: no header
+    int headerLine = 0;
+    std::vector<int> columns;  // each field's column in the file, from 1: empty columns are left out
+    std::vector<CsvRow> rows;
+    char separator = ',';
+};
+
 class LineError {
 public:
     LineError(const std::string& path, int line) : where_(path + " line " + std::to_string(line) + ": ") {}
+    LineError(const std::string& path, int line, int column)
+        : where_(path + " line " + std::to_string(line) + ", column " + std::to_string(column) + ": ") {}
     [[noreturn]] void raise(const std::string& what) const { throw FileError(where_ + what); }
 
 private:
@@ -33,15 +44,10 @@ private:
 // file"). Throws FileError.
 std::string read_csv_file(const std::string& path, const std::string& what);
 
-// The data rows of a file's bytes, the column names and the empty rows
+// The data rows of a file's bytes and its column names, the empty rows
 // and columns left out; name is the file's path, for messages. Throws
 // FileError.
-std::vector<CsvRow> parse_csv(const std::string& bytes, const std::string& name, const std::string& what);
-
-// A field as a number within low..high: decimal digits with a decimal
-// point or comma and an optional exponent, nothing else; what names it in
-// the message.
-double csv_number(const LineError& error, const std::string& field, const char* what, double low, double high);
+CsvTable parse_csv(const std::string& bytes, const std::string& name, const std::string& what);
 
 // Text from a file as a message can quote it: control characters, terminal
 // escapes and bytes that are not UTF-8 written as \xNN, long text cut.

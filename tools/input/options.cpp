@@ -53,6 +53,10 @@ const char* kFooter =
     "Exit status: 0 when the run passed every check, 1 when a file cannot be used (module, points, route,\n"
     "terrain) or an output could not be written, 2 for bad arguments, 3 when a check failed, 130 after\n"
     "Ctrl-C, 143 after SIGTERM.\n\n"
+    "Gates for CI: --strict fails the run (exit status 3) on the warnings of a run that shows little\n"
+    "(samples_inside_terrain, samples_taken, frames_run: more than a tenth missed, csv_complete,\n"
+    "route_covers_run, points_plausible); --max-age MS (elevation_age_max) and --tolerance FT against the\n"
+    "points file's expected_ft or expected_m column (expected_elevations) fail it likewise.\n\n"
     "Examples:\n"
     "  probe-host\n"
     "  probe-host --count 12 --seconds 20 --pause-at off --csv samples.csv\n"
@@ -65,7 +69,7 @@ const char* kFooter =
 // that a refusal can say what the option takes in the user's terms.
 struct Raw {
     std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout, settings;
-    std::string seconds, count, range, interval, select;
+    std::string seconds, count, range, interval, select, maxAge, tolerance;
 };
 
 // The numeric options: what each takes, and its bounds. NaN, infinities
@@ -91,6 +95,10 @@ const Numeric kNumerics[] = {
      [](Options& o, double v) { o.intervalMs = v; }},
     {"--select", &Raw::select, "the number of Next clicks", 0, kMaxPoints, true,
      [](Options& o, double v) { o.select = static_cast<int>(v); }},
+    {"--max-age", &Raw::maxAge, "the elevation's largest age in milliseconds", 0, 86400000, false,
+     [](Options& o, double v) { o.maxAgeMs = v; }},
+    {"--tolerance", &Raw::tolerance, "the feet a published elevation may differ from the expected", 0, 2000000, false,
+     [](Options& o, double v) { o.toleranceFt = v; }},
 };
 
 double parse_number(const Numeric& n, const std::string& text) {
@@ -166,12 +174,15 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
     app.add_option("--range", raw.range, "the layout's reach in km, from 0.01 to 1000")->type_name("KM");
     app.add_option("--points", o.pointsFile,
                    "fixed points from a CSV file instead of a layout: latitude,longitude,altitude (degrees, degrees, "
-                   "feet) a line; # comments, blank lines, a first line of column names, quoted fields and a UTF-8 "
-                   "byte-order mark are allowed")
+                   "feet) a line; # comments, blank lines, quoted fields and a UTF-8 byte-order mark are allowed; a "
+                   "first line of column names (lat, lon, alt in any order and case, units as in alt_m or altitude "
+                   "(m), a name or id column, expected_ft or expected_m for --tolerance) decides the columns; "
+                   "thousands separators are read as the file's decimal mark implies (12,500 beside decimal points)")
         ->type_name("FILE");
     app.add_option("--route", o.routeFile,
                    "the aircraft flies this CSV route (time s, latitude, longitude, altitude ft a line, read as "
-                   "--points is), interpolated, instead of north-east at 250 kt and 10000 ft")
+                   "--points is, a time column named time), interpolated, instead of north-east at 250 kt and 10000 "
+                   "ft; a route that starts after the run's end or flies a leg above Mach 3 is warned about")
         ->type_name("FILE");
     app.add_option("--terrain", o.terrainFile,
                    "real ground instead of the built-in relief: any raster elevation model GDAL reads (GeoTIFF, SRTM "
@@ -204,6 +215,18 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
     app.add_option("--csv", o.csvFile, "write every published sample: time, point, latitude, longitude, altitude, "
                                        "elevation (a file: - is refused)")
         ->type_name("FILE");
+    app.add_flag("--strict", o.strict,
+                 "fail the run (exit status 3) on what is otherwise a warning: samples outside the terrain, no "
+                 "samples at all, more than a tenth of the frames missed, an incomplete CSV, a route shorter than the "
+                 "run, implausible points (beyond 90 or 180 degrees as the module reads them, below the ground, a "
+                 "route leg above Mach 3)");
+    app.add_option("--max-age", raw.maxAge,
+                   "fail the run when a published elevation was older than MS milliseconds (or none was measured)")
+        ->type_name("MS");
+    app.add_option("--tolerance", raw.tolerance,
+                   "fail the run when the module's last published elevation for a point differs by more than FT "
+                   "from the expected_ft (or expected_m) column of --points")
+        ->type_name("FT");
     app.add_flag("--json", o.json, "print the summary as JSON instead of the live view and the summary text");
     app.add_flag("--version", o.version, "print probe-host's version, the module it would run and that module's version");
     app.add_option("--render", o.renderFile, "draw the display gauge as the host would, as PNG (native build only)")
@@ -251,6 +274,8 @@ void check(const Options& o, const CLI::App& app) {
                 throw UsageError(std::string(layoutOption) +
                                  " places the points around the aircraft; with --points the file gives the points");
     }
+    if (o.toleranceFt && o.pointsFile.empty())
+        throw UsageError("--tolerance checks the expected_ft (or expected_m) column of a --points file: give one");
     if (o.csvFile == "-")
         throw UsageError("--csv - would write a file named '-': the CSV goes to a file, not to standard output "
                          "(name it ./- if that is the file you want)");

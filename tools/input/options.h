@@ -54,6 +54,10 @@ struct Options {
     std::string profileFile;
     std::string mapFile;
     bool json = false;
+    // Gates: warnings that fail the run, and absolute bounds.
+    bool strict = false;
+    std::optional<double> maxAgeMs;
+    std::optional<double> toleranceFt;  // of the points file's expected elevations
     bool version = false;  // print the versions and the module's path instead of running
 };
 

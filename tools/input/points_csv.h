@@ -1,12 +1,12 @@
 // Probe points from a CSV file: latitude and longitude in degrees and
-// altitude in feet, one point per line.
+// altitude in feet, one point per line, with a name and the elevation
+// expected there where the file's header names them.
 #pragma once
 
-#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "csv_file.h"
 #include "errors.h"
 
 namespace probe {
@@ -20,13 +20,11 @@ struct Position {
 struct FilePoint {
     Position position;
     int line;  // where it came from, for messages
+    std::string name;  // shown safely; "" where the file names none
+    std::optional<double> expectedFt;  // the elevation the module should publish there
 };
 
 // Throws FileError.
-// The position in three fields from fields[first] on: latitude and
-// longitude in degrees, altitude in feet; points and routes alike.
-Position csv_position(const LineError& error, const std::vector<std::string>& fields, size_t first);
-
 std::vector<FilePoint> read_points_csv(const std::string& path);
 // The same from the file's bytes; name is its path, for messages.
 std::vector<FilePoint> parse_points_csv(const std::string& bytes, const std::string& name);

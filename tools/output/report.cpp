@@ -89,6 +89,24 @@ void print_age(std::FILE* out, const RunResult& run) {
                  intervals_text(run.stats).c_str(), run.stats.meanWorkMs, static_cast<unsigned long long>(a.beyond));
 }
 
+// The points file's names, with the elevations last published there, for
+// as many points as the live line shows.
+void print_named_points(std::FILE* out, const RunResult& run) {
+    constexpr size_t kShown = 8;
+    std::string text;
+    size_t named = 0;
+    for (size_t i = 0; i < run.pointResults.size(); ++i) {
+        const PointResult& p = run.pointResults[i];
+        if (p.name.empty() || named++ >= kShown) continue;
+        char elevation[48];
+        std::snprintf(elevation, sizeof elevation, " %.0f ft", p.elevationFt);
+        text += (text.empty() ? "" : ", ") + std::to_string(i) + " " + p.name + elevation;
+    }
+    if (!named) return;
+    if (named > kShown) text += " and " + std::to_string(named - kShown) + " more";
+    std::fprintf(out, "  named points  %s\n", text.c_str());
+}
+
 }  // namespace
 
 const char* csv_incomplete_because(const RunResult& run) {
@@ -151,6 +169,7 @@ void print_summary(std::FILE* out, const RunResult& run) {
                  static_cast<unsigned long long>(s.cycles), static_cast<unsigned long long>(s.pausedCycles));
     std::fprintf(out, "  WZ_PointCount %g\n", run.pointCount);
     print_samples_line(out, run);
+    print_named_points(out, run);
     if (s.periods)
         std::fprintf(out,
                      "  cycle period  %.2f ms mean (min %.2f, max %.2f) against WZ_UpdateInterval %g ms;\n"

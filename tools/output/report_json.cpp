@@ -56,6 +56,8 @@ json points_of(const RunResult& run) {
                           {"alt_ft", number(p.position.altitudeFt)},
                           {"elevation_ft", number(p.elevationFt)},
                           {"samples", p.samples}});
+        if (!p.name.empty()) points.back()["name"] = p.name;
+        if (p.expectedFt) points.back()["expected_ft"] = number(*p.expectedFt);
     }
     return points;
 }
@@ -115,6 +117,9 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
     bool csvComplete = run.csvRows == run.samplesChecked;
     summary["csv_complete"] = options.csvFile.empty() ? json(nullptr) : json(csvComplete);
     summary["csv_incomplete_because"] = options.csvFile.empty() || csvComplete ? json(nullptr) : json(csv_incomplete_because(run));
+    summary["strict"] = run.strict;
+    summary["max_age_ms"] = run.maxAgeMs ? number(*run.maxAgeMs) : json(nullptr);
+    summary["tolerance_ft"] = run.toleranceFt ? number(*run.toleranceFt) : json(nullptr);
     summary["verdict"] = verdict_of(verdict);
     if (!run.stopLatencyMs) summary["stop_note"] = run.stopNote;
     std::fputs(summary.dump(2, ' ', false, json::error_handler_t::replace).c_str(), out);

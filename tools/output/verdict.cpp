@@ -6,6 +6,7 @@
 
 #include "elevation_age.h"
 #include "errors.h"
+#include "gates.h"
 
 namespace probe {
 namespace {
@@ -54,6 +55,14 @@ const Check kChecks[] = {
     {"no_host_faults", [](const RunResult& run) { return joined(run.hostFaults); }},
     {"stop_latency_bound", stop_check},
     {"elevation_age_bound", age_bound_check},
+    {"samples_inside_terrain", strict_outside_check},
+    {"samples_taken", strict_no_samples_check},
+    {"frames_run", strict_missed_frames_check},
+    {"csv_complete", strict_csv_check},
+    {"route_covers_run", strict_route_check},
+    {"points_plausible", strict_plausible_check},
+    {"elevation_age_max", max_age_check},
+    {"expected_elevations", expected_elevations_check},
 };
 
 }  // namespace

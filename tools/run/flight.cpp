@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "csv_file.h"
+#include "csv_records.h"
 #include "hostsim/terrain.h"
 
 namespace probe {
@@ -121,16 +121,13 @@ std::vector<RoutePoint> read_route_csv(const std::string& path) {
 
 std::vector<RoutePoint> parse_route_csv(const std::string& bytes, const std::string& path) {
     std::vector<RoutePoint> route;
-    for (const CsvRow& row : parse_csv(bytes, path, "route file")) {
-        LineError error(path, row.line);
-        if (row.fields.size() != 4)
-            error.raise("expected time,latitude,longitude,altitude (4 fields), found " +
-                        std::to_string(row.fields.size()));
-        RoutePoint p;
-        p.seconds = csv_number(error, row.fields[0], "time", 0, 1e9);
-        p.position = csv_position(error, row.fields, 1);
-        if (!route.empty() && p.seconds <= route.back().seconds)
-            error.raise("time " + printable(row.fields[0]) + " does not come after the line before's");
+    for (const CsvRecord& r : read_records(parse_csv(bytes, path, "route file"), path, RecordKind::RoutePoint)) {
+        RoutePoint p{r.seconds, {r.latitudeDeg, r.longitudeDeg, r.altitudeFt}, r.line, r.name};
+        if (!route.empty() && p.seconds <= route.back().seconds) {
+            char time[48];
+            std::snprintf(time, sizeof time, "%.10g s", p.seconds);
+            LineError(path, r.line).raise(std::string("time ") + time + " does not come after the line before's");
+        }
         route.push_back(p);
     }
     if (route.size() < 2)

@@ -17,6 +17,8 @@ struct Aircraft {
 struct RoutePoint {
     double seconds;
     Position position;
+    int line = 0;      // where it came from, for messages
+    std::string name;  // "" where the file names none
 };
 
 class Flight {

@@ -25,6 +25,7 @@
 #endif
 #include "interrupt.h"
 #include "layout.h"
+#include "plausibility.h"
 #include "point_writer.h"
 #include "report.h"
 #include "sample_writer.h"
@@ -47,7 +48,11 @@ struct Setup {
     Probes probes;
     Flight flight = Flight::straight(kStartLatitudeDeg, kStartLongitudeDeg);
     std::vector<std::string> warnings;
+    std::vector<std::string> implausible;  // also among the warnings
+    std::string routeShort;                // also among the warnings
+    std::vector<FilePoint> filePoints;
 };
+
 
 std::string seconds_text(double seconds) {
     char text[40];
@@ -78,10 +83,16 @@ Setup prepare(const Options& options) {
 #endif
     if (!options.routeFile.empty()) {
         std::vector<RoutePoint> route = read_route_csv(options.routeFile);
-        if (route.back().seconds < options.seconds)
-            setup.warnings.push_back(options.routeFile + " ends at " + seconds_text(route.back().seconds) +
-                                     ", before the run's end at " + seconds_text(options.seconds) +
-                                     ": from then on the aircraft holds the route's last position");
+        if (route.front().seconds >= options.seconds)
+            setup.routeShort = options.routeFile + " starts at " + seconds_text(route.front().seconds) +
+                               ", after the run's end at " + seconds_text(options.seconds) +
+                               ": the aircraft holds the route's first position the whole run";
+        else if (route.back().seconds < options.seconds)
+            setup.routeShort = options.routeFile + " ends at " + seconds_text(route.back().seconds) +
+                               ", before the run's end at " + seconds_text(options.seconds) +
+                               ": from then on the aircraft holds the route's last position";
+        if (!setup.routeShort.empty()) setup.warnings.push_back(setup.routeShort);
+        setup.implausible = route_findings(route, *setup.terrain, options.routeFile);
         setup.flight = Flight::route(std::move(route), options.routeFile);
     }
     if (options.pointsFile.empty()) {
@@ -90,11 +101,17 @@ Setup prepare(const Options& options) {
         return setup;
     }
     std::vector<FilePoint> points = read_points_csv(options.pointsFile);
+    if (options.toleranceFt && std::none_of(points.begin(), points.end(), [](const FilePoint& p) { return p.expectedFt; }))
+        throw UsageError("--tolerance: " + options.pointsFile +
+                         " gives no expected elevation (a column named expected_ft or expected_m)");
+    if (std::string below = points_below_ground(points, *setup.terrain, options.pointsFile); !below.empty())
+        setup.implausible.push_back(below);
     for (const FilePoint& p : points)
         if (!setup.terrain->covers(hostsim::radians(p.position.latitudeDeg), hostsim::radians(p.position.longitudeDeg)))
             setup.warnings.push_back(options.pointsFile + " line " + std::to_string(p.line) +
                                      ": the point lies outside the terrain data, where the ground reads 0 ft");
     setup.probes = Probes::fixed(points);
+    setup.filePoints = std::move(points);
     return setup;
 }
 
@@ -183,6 +200,13 @@ public:
         result_.points = setup_.probes.count();
         result_.parameters = options.parameters ? *options.parameters : std::to_string(result_.points);
         result_.warnings = setup_.warnings;
+        result_.warnings.insert(result_.warnings.end(), setup_.implausible.begin(), setup_.implausible.end());
+        result_.implausible = setup_.implausible;
+        result_.routeShort = setup_.routeShort;
+        result_.strict = options.strict;
+        result_.csvFile = options.csvFile;
+        result_.maxAgeMs = options.maxAgeMs;
+        result_.toleranceFt = options.toleranceFt;
         result_.warnings.insert(result_.warnings.end(), timeline_.warnings.begin(), timeline_.warnings.end());
         if (setup_.probes.moving())
             for (const Setting& s : options.settings)
@@ -296,6 +320,21 @@ private:
         int32_t id = variable_id(host_, setting.name);
         if (setting.units.empty()) host_.set(id, setting.value);
         else host_.set_typed(id, setting.value, host_.units_id(setting.units.c_str()));
+        check_read_back(setting, id);
+    }
+
+    // A point's latitude or longitude as the module reads it: a value
+    // written without units is radians to it.
+    void check_read_back(const Setting& setting, int32_t id) {
+        bool latitude = setting.name.compare(0, 11, "WZPointLat_") == 0;
+        if (!latitude && setting.name.compare(0, 11, "WZPointLon_") != 0) return;
+        char written[64];
+        std::snprintf(written, sizeof written, "%g%s%s at %g s", setting.value, setting.units.empty() ? "" : " ",
+                      setting.units.c_str(), setting.seconds);
+        std::string finding = beyond_globe(setting.name, latitude, host_.get_typed(id, host_.units_id("degrees")), written);
+        if (finding.empty()) return;
+        result_.implausible.push_back(finding);
+        result_.warnings.push_back(finding);
     }
 
     void take_messages() {
@@ -372,6 +411,7 @@ private:
             result_.warnings.push_back(std::to_string(result_.samplesOutside) + " of " +
                                        std::to_string(result_.samplesChecked) +
                                        " samples fell outside the terrain data, where the ground reads 0 ft");
+        warn_of_empty_runs();
         result_.csvLeftOut = writer_.left_out();
         if (result_.csvLeftOut)
             result_.warnings.push_back(std::to_string(result_.csvLeftOut) + " samples were checked but left out of --csv " +
@@ -381,6 +421,17 @@ private:
         collect_points();
         if (live_.ended) live_.ended(result_);
         finish_outputs();
+    }
+
+    // Runs that show little: no samples at all, or many frames missed.
+    void warn_of_empty_runs() {
+        if (result_.stats.samples == 0)
+            result_.warnings.push_back("no samples at all: the module published no elevation during the run");
+        uint64_t frames = result_.frames + result_.missedFrames;
+        if (frames && result_.missedFrames > kMissedFramesShare * static_cast<double>(frames))
+            result_.warnings.push_back(std::to_string(result_.missedFrames) + " of " + std::to_string(frames) +
+                                       " frames were missed, more than a tenth: probe-host's frame work did not fit "
+                                       "1/18 s");
     }
 
     // The CSV's rest, after the summary: a signal from here on stops it at
@@ -403,6 +454,10 @@ private:
         points_->extend(points);
         for (int i = 0; i < points; ++i) {
             PointResult p;
+            if (static_cast<size_t>(i) < setup_.filePoints.size()) {
+                const FilePoint& f = setup_.filePoints[static_cast<size_t>(i)];
+                p.name = f.name, p.line = f.line, p.expectedFt = f.expectedFt;
+            }
             p.position = points_->position(i);  // --set may have moved it
             p.elevationFt = points_->elevation_ft(i);
             p.samples = static_cast<size_t>(i) < perPoint.size() ? perPoint[static_cast<size_t>(i)] : 0;

@@ -21,9 +21,16 @@ namespace probe {
 
 struct LiveStatus;
 
+// A frame run late makes the next one missed; more than this share of
+// the frames missed is warned about (and fails a --strict run).
+constexpr double kMissedFramesShare = 0.1;
+
 // A point at the end of the run.
 struct PointResult {
     Position position;  // as last written
+    std::string name;   // the points file's, "" where none
+    int line = 0;       // in the points file, 0 for a layout's
+    std::optional<double> expectedFt;  // the points file's
     double elevationFt = 0;  // as last published
     uint64_t samples = 0;    // elevations written for it
 };
@@ -66,6 +73,12 @@ struct RunResult {
     int selectClicks = 0;      // Next clicks made once the display was installed
     std::vector<std::string> warnings;
     std::vector<std::string> outputErrors;  // outputs that could not be written
+    // Gates (options): with strict, the warnings below fail the run too.
+    bool strict = false;
+    std::string csvFile;  // "" when none was asked for
+    std::optional<double> maxAgeMs, toleranceFt;
+    std::vector<std::string> implausible;  // positions that cannot be meant, also warnings
+    std::string routeShort;                // the route ends before the run or starts after it; "" when not
 };
 
 // What the run shows while it goes; each may be empty.
