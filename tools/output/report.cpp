@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cp1252.h"
+#include "gates.h"
 
 namespace probe {
 namespace {
@@ -39,7 +40,7 @@ void print_samples_line(std::FILE* out, const RunResult& run) {
 std::string csv_state(const RunResult& run) {
     char text[192];
     uint64_t due = run.samplesChecked;
-    if (run.csvRows == due) {
+    if (csv_complete(run)) {
         std::snprintf(text, sizeof text, " (%llu samples)", static_cast<unsigned long long>(due));
         return text;
     }

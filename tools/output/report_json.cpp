@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "cp1252.h"
+#include "gates.h"
 #include "report.h"
 
 namespace probe {
@@ -114,7 +115,7 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
     for (const NamedFile& output : output_files(options)) summary[output.option + 2] = path_or_null(run, output.path);
     summary["csv_rows"] = run.csvRows;
     summary["csv_left_out"] = run.csvLeftOut;
-    bool csvComplete = run.csvRows == run.samplesChecked;
+    bool csvComplete = csv_complete(run);
     summary["csv_complete"] = options.csvFile.empty() ? json(nullptr) : json(csvComplete);
     summary["csv_incomplete_because"] = options.csvFile.empty() || csvComplete ? json(nullptr) : json(csv_incomplete_because(run));
     summary["strict"] = run.strict;
