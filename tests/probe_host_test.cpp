@@ -1022,6 +1022,24 @@ TEST_F(ProbeHostTest, ExampleGaugeReportsTheHighestGroundAheadAndTheClearance) {
     }
 }
 
+#if defined(TP_HAVE_GDAL)
+// The Windows build's own ASCII grid reader models the example tile as the
+// GDAL reader does: across it, at its edges, over its filled voids and off it.
+TEST(AsciiGridTerrain, AgreesWithTheGdalReaderOnTheExampleTile) {
+    auto gdal = hostsim::RasterTerrain::load(TP_EXAMPLE_TERRAIN);
+    auto own = hostsim::AsciiGridTerrain::load(TP_EXAMPLE_TERRAIN);
+    for (int i = -2; i <= 102; ++i)
+        for (int j = -2; j <= 102; ++j) {
+            double lat = hostsim::radians(47.0 + i * 0.01 + 0.0013), lon = hostsim::radians(11.0 + j * 0.01 + 0.0007);
+            ASSERT_EQ(own->covers(lat, lon), gdal->covers(lat, lon)) << i << ", " << j;
+            ASSERT_NEAR(own->elevation_feet(lat, lon), gdal->elevation_feet(lat, lon), 0.01) << i << ", " << j;
+        }
+    EXPECT_NE(own->description().find("filled from neighbours: " + std::to_string(gdal->voids_filled())),
+              std::string::npos)
+        << own->description();
+}
+#endif
+
 // A user's gauge that crashes or throws ends the run with status 4 and a
 // message naming it, never blaming the module; one that asks for what
 // hostsim does not provide is warned about, and the run goes on.
