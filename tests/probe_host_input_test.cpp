@@ -11,6 +11,7 @@
 #include "flight.h"
 #include "layout.h"
 #include "points_csv.h"
+#include "user_gauges.h"
 
 namespace {
 
@@ -224,6 +225,57 @@ TEST(Antimeridian, LayoutsAroundTheAircraftWrapTheirLongitudes) {
     probe::Position later = probe::Flight::straight(10, 179.999).at(60).position;
     EXPECT_GT(later.longitudeDeg, -180.0);
     EXPECT_LT(later.longitudeDeg, -179.9);
+}
+
+
+// What a user's gauge reads of the aircraft: a route climbing north at a
+// known speed over level ground at 1000 ft, read in each unit it may name.
+TEST(AircraftVariables, GiveTheFlightInTheUnitsTheGaugeNames) {
+    // 0.1 degree of latitude (11119.5 m on the mean sphere) in 100 s,
+    // climbing 1000 ft: 216.2 kt and 600 ft/min, track north.
+    probe::Flight flight = probe::Flight::route({{0, {47.0, 11.0, 5000}, 0, ""}, {100, {47.1, 11.0, 6000}, 0, ""}}, "climb");
+    auto ground = hostsim::flat_terrain(1000.0);
+    hostsim::AircraftState a = probe::aircraft_state(flight, 50.0, *ground);
+    double knots = probe::distance_m({47.0, 11.0, 0}, {47.1, 11.0, 0}) / 100.0 * 3600.0 / 1852.0;
+    auto read = [&](const char* var, const char* units) {
+        int32_t id = hostsim::aircraft_var_by_name(var);
+        int32_t unitId = hostsim::aircraft_units_by_name(units);
+        if (!unitId) unitId = hostsim::units_by_name(units);
+        return hostsim::aircraft_var_value(a, id, unitId);
+    };
+    struct Case {
+        const char* var;
+        const char* units;
+        double expected, tolerance;
+    } cases[] = {
+        {"PLANE LATITUDE", "degrees", 47.05, 1e-9},
+        {"PLANE LATITUDE", "radians", hostsim::radians(47.05), 1e-11},
+        {"PLANE LONGITUDE", "degrees", 11.0, 1e-9},
+        {"PLANE ALTITUDE", "feet", 5500, 1e-6},
+        {"PLANE ALTITUDE", "meters", 5500 * 0.3048, 1e-6},
+        {"PLANE ALT ABOVE GROUND", "feet", 4500, 1e-6},
+        {"GROUND ALTITUDE", "meters", 304.8, 1e-6},
+        {"GPS GROUND TRUE TRACK", "degrees", 0.0, 1e-3},
+        {"PLANE HEADING DEGREES TRUE", "degrees", 0.0, 1e-3},
+        {"GROUND VELOCITY", "knots", knots, 0.01},
+        {"VERTICAL SPEED", "feet per minute", 600, 0.01},
+        {"SIM ON GROUND", "bool", 0, 0},
+        {"plane altitude", "feet", 5500, 1e-6},  // names compare without case
+    };
+    for (const Case& c : cases) {
+        std::optional<double> value = read(c.var, c.units);
+        ASSERT_TRUE(value) << c.var << " in " << c.units;
+        EXPECT_NEAR(*value, c.expected, c.tolerance) << c.var << " in " << c.units;
+    }
+    // An angle asked for in feet, a variable hostsim lacks: no value, so
+    // the host warns instead of answering with a number in the wrong unit.
+    EXPECT_FALSE(read("PLANE LATITUDE", "feet"));
+    EXPECT_EQ(hostsim::aircraft_var_by_name("AIRSPEED INDICATED"), 0);
+    // Parked on the ground at the route's end: on the ground, at rest.
+    hostsim::AircraftState parked =
+        probe::aircraft_state(probe::Flight::route({{0, {47.0, 11.0, 1000}, 0, ""}, {1, {47.0, 11.001, 1000}, 0, ""}}, "taxi"), 5.0, *ground);
+    EXPECT_TRUE(parked.onGround);
+    EXPECT_EQ(parked.groundSpeedKt, 0.0);
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 #include "scratch_files.h"
 #include "tp_version.h"
 #include "verdict.h"
+#include "flight.h"
+#include "hostsim/ascii_grid.h"
 #if defined(TP_HAVE_GDAL)
 #include "hostsim/raster_terrain.h"
 #include "raster_files.h"
@@ -245,7 +247,8 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--terrain", notRaster}, 1, "not a raster GDAL can read"},
         {{"--terrain", (dir / "missing").string()}, 1, "no terrain file or directory at"},
 #else
-        {{"--terrain", notRaster}, 2, "--terrain needs the native build"},
+        {{"--terrain", notRaster}, 2, "the Windows build reads ESRI ASCII grids (.asc) only"},
+        {{"--terrain", (dir / "missing.asc").string()}, 1, "missing.asc cannot be read"},
 #endif
         {{"--csv", (dir / "no" / "such" / "dir" / "s.csv").string()}, 1, "cannot be written"},
         {{"--help"}, 0, "Usage: probe-host [OPTIONS]"},
@@ -1218,6 +1221,126 @@ TEST_F(ProbeHostTest, VersionNamesTheModuleAndTheVersionItsFileDeclares) {
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
         EXPECT_TRUE(fs::is_empty(tmp)) << "--version loaded a module";
     }
+}
+
+
+// --- gauges of the user's own, hosted with --gauge ---
+
+#if defined(_WIN32)
+constexpr const char* kGaugeModuleExtension = ".dll";
+#else
+constexpr const char* kGaugeModuleExtension = ".so";
+#endif
+
+std::string gauge_module(const std::string& name) {
+    return (fs::path(hostsim::program_directory()) / (name + kGaugeModuleExtension)).string();
+}
+
+// The terrain model probe-host builds from the example grid.
+std::shared_ptr<const hostsim::Terrain> example_terrain() {
+#if defined(TP_HAVE_GDAL)
+    return hostsim::RasterTerrain::load(TP_EXAMPLE_TERRAIN);
+#else
+    return hostsim::AsciiGridTerrain::load(TP_EXAMPLE_TERRAIN);
+#endif
+}
+
+const nlohmann::json* watched(const nlohmann::json& summary, const std::string& name) {
+    for (const nlohmann::json& w : summary["watched"])
+        if (w["name"] == name) return &w;
+    return nullptr;
+}
+
+// The example gauge flies over the example terrain across its ridges, and
+// then holds the route's last position, where its points stay put: the
+// elevations it last read are then those of the points it last wrote.
+TEST_F(ProbeHostTest, ExampleGaugeReportsTheHighestGroundAheadAndTheClearance) {
+    const std::string route = file("ridges.csv", "time,latitude,longitude,altitude\n"
+                                                 "0,47.15,11.08,9000\n"
+                                                 "2.5,47.40,11.22,10500\n");
+    auto terrain = example_terrain();
+    const probe::Position aircraft{47.40, 11.22, 10500};
+    // Under each of the host's named-variable profiles, where this
+    // probe-host offers the choice.
+    bool profiles = probe_host({"--help"}).out.find("--host-profile") != std::string::npos;
+    for (const char* profile : {"published", "ids-from-one"}) {
+        SCOPED_TRACE(profile);
+        std::vector<std::string> args = {"--gauge", gauge_module("terrain_lookahead") + "!lookahead", "--count", "6",
+                                         "--terrain", TP_EXAMPLE_TERRAIN, "--route", route, "--seconds", "4",
+                                         "--pause-at", "off", "--watch",
+                                         "Lookahead_HighestGround_ft,Lookahead_Clearance_ft", "--json"};
+        if (profiles) args.insert(args.end(), {"--host-profile", profile});
+        else if (profile != std::string("published")) break;
+        Outcome run = probe_host(args);
+        nlohmann::json summary = summary_of(run);
+        EXPECT_EQ(run.status, probe::kExitPassed) << run.output;
+        ASSERT_EQ(summary["points"].size(), 6u) << run.output;
+        double highest = -1e9;
+        for (int i = 0; i < 6; ++i) {
+            const nlohmann::json& p = summary["points"][i];
+            probe::Position point{p["lat_deg"].get<double>(), p["lon_deg"].get<double>(), p["alt_ft"].get<double>()};
+            EXPECT_NEAR(probe::distance_m(aircraft, point), (i + 1) * 1852.0, 20.0) << "point " << i;
+            highest = std::max(highest, terrain->elevation_feet(hostsim::radians(point.latitudeDeg),
+                                                                hostsim::radians(point.longitudeDeg)));
+        }
+        const nlohmann::json* ground = watched(summary, "Lookahead_HighestGround_ft");
+        const nlohmann::json* clearance = watched(summary, "Lookahead_Clearance_ft");
+        ASSERT_TRUE(ground && clearance) << run.output;
+        ASSERT_GT((*ground)["frames"].get<int>(), 0) << "the gauge never wrote its highest ground";
+        EXPECT_NEAR((*ground)["last"].get<double>(), highest, 1.0);
+        EXPECT_NEAR((*clearance)["last"].get<double>(), aircraft.altitudeFt - highest, 1.0);
+        // On the way it crossed ground that rose and fell under the points.
+        EXPECT_GT((*ground)["highest"].get<double>() - highest, 500.0);
+    }
+}
+
+#if defined(TP_HAVE_GDAL)
+// The Windows build's own ASCII grid reader models the example tile as the
+// GDAL reader does: across it, at its edges, over its filled voids and off it.
+TEST(AsciiGridTerrain, AgreesWithTheGdalReaderOnTheExampleTile) {
+    auto gdal = hostsim::RasterTerrain::load(TP_EXAMPLE_TERRAIN);
+    auto own = hostsim::AsciiGridTerrain::load(TP_EXAMPLE_TERRAIN);
+    for (int i = -2; i <= 102; ++i)
+        for (int j = -2; j <= 102; ++j) {
+            double lat = hostsim::radians(47.0 + i * 0.01 + 0.0013), lon = hostsim::radians(11.0 + j * 0.01 + 0.0007);
+            ASSERT_EQ(own->covers(lat, lon), gdal->covers(lat, lon)) << i << ", " << j;
+            ASSERT_NEAR(own->elevation_feet(lat, lon), gdal->elevation_feet(lat, lon), 0.01) << i << ", " << j;
+        }
+    EXPECT_NE(own->description().find("filled from neighbours: " + std::to_string(gdal->voids_filled())),
+              std::string::npos)
+        << own->description();
+}
+#endif
+
+// A user's gauge that crashes or throws ends the run with status 4 and a
+// message naming it, never blaming the module; one that asks for what
+// hostsim does not provide is warned about, and the run goes on.
+TEST_F(ProbeHostTest, UserGaugeFaultsEndTheRunAndItsUnprovidedRequestsAreWarnings) {
+    const std::string module = gauge_module("faulty_gauges");
+    struct Case {
+        const char* gauge;
+        int status;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"crash", probe::kExitUserGauge, {"the gauge " + module + "!crash crashed during a frame", "not in terrain_probe"}},
+        {"throw", probe::kExitUserGauge,
+         {"the gauge " + module + "!throw threw an exception (no such panel) during its installation", "not in terrain_probe"}},
+        {"asking", probe::kExitPassed,
+         {"\"AIRSPEED INDICATED\", which hostsim does not provide", "the units \"furlongs\"",
+          "offset 456 (get_name_of_named_variable), which hostsim does not provide"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gauge);
+        Outcome run = probe_host({"--gauge", module + "!" + c.gauge, "--seconds", "0.5", "--pause-at", "off"});
+        EXPECT_EQ(run.status, c.status) << run.output;
+        for (const std::string& text : c.says) EXPECT_NE(run.output.find(text), std::string::npos) << run.output;
+    }
+    Outcome absent = probe_host({"--gauge", module + "!nosuch", "--seconds", "0.5"});
+    EXPECT_EQ(absent.status, probe::kExitFile);
+    EXPECT_NE(absent.output.find("declares no gauge named nosuch"), std::string::npos) << absent.output;
+    Outcome bad = probe_host({"--gauge", module, "--seconds", "0.5"});
+    EXPECT_EQ(bad.status, probe::kExitUsage);
+    EXPECT_NE(bad.output.find("--gauge takes FILE!NAME[:PARAMETERS]"), std::string::npos) << bad.output;
 }
 
 }  // namespace

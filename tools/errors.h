@@ -10,6 +10,7 @@ constexpr int kExitPassed = 0;       // the run completed and passed every check
 constexpr int kExitFile = 1;         // a file cannot be used, or an output could not be written
 constexpr int kExitUsage = 2;        // bad arguments
 constexpr int kExitCheckFailed = 3;  // the run completed and a check failed
+constexpr int kExitUserGauge = 4;    // a gauge of the user's (--gauge) crashed or threw: the run ends there
 // A signal ended the run, or stopped its outputs' finish: 128 plus its
 // number, 129 for SIGHUP, 130 for Ctrl-C and 143 for SIGTERM.
 constexpr int kExitHangup = 129;

@@ -14,6 +14,7 @@
 
 #include "file_checks.h"
 #include "hostsim/module.h"
+#include "hostsim/ascii_grid.h"
 #include "hostsim/terrain.h"
 #include "render.h"
 #include "time_lists.h"
@@ -51,8 +52,9 @@ const char* kFooter =
     "Ctrl-C cuts the CSV's finish short at a whole line, the summary and JSON calling it incomplete; a\n"
     "third stops at once. While the CSV is being finished, the first signal stops it at a whole line.\n\n"
     "Exit status: 0 when the run passed every check, 1 when a file cannot be used (module, points, route,\n"
-    "terrain) or an output could not be written, 2 for bad arguments, 3 when a check failed, 130 after\n"
-    "Ctrl-C, 143 after SIGTERM.\n\n"
+    "terrain) or an output could not be written, 2 for bad arguments, 3 when a check failed, 4 when a gauge\n"
+    "of your own (--gauge) crashed or threw (the run ends there; it is that gauge's fault, not the module's),\n"
+    "130 after Ctrl-C, 143 after SIGTERM, 129 after SIGHUP.\n\n"
     "Gates for CI: --strict fails the run (exit status 3) on the warnings of a run that shows little\n"
     "(samples_inside_terrain, samples_taken, frames_run: more than a tenth missed, csv_complete,\n"
     "route_covers_run, points_plausible); --max-age MS (elevation_age_max) and --tolerance FT against the\n"
@@ -70,6 +72,7 @@ const char* kFooter =
 struct Raw {
     std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout, settings;
     std::string seconds, count, range, interval, select, maxAge, tolerance;
+    std::vector<std::string> gauges, watch;
 };
 
 // The numeric options: what each takes, and its bounds. NaN, infinities
@@ -187,7 +190,8 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
     app.add_option("--terrain", o.terrainFile,
                    "real ground instead of the built-in relief: any raster elevation model GDAL reads (GeoTIFF, SRTM "
                    ".hgt, ASCII grid .asc, a .zip of them), or a directory of tiles, mosaicked; heights in metres "
-                   "unless the raster says feet; the aircraft starts over its middle (native build only)")
+                   "unless the raster says feet; the aircraft starts over its middle (the Windows build reads ASCII grids "
+                   "only)")
         ->type_name("PATH");
     app.add_option("--pause-at", raw.pauseAt,
                    "deliver the pause message (56) at these times (default 2; off for none)")
@@ -227,6 +231,18 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "fail the run when the module's last published elevation for a point differs by more than FT "
                    "from the expected_ft (or expected_m) column of --points")
         ->type_name("FT");
+    app.add_option("--gauge", raw.gauges,
+                   "host a gauge of your own beside terrain_probe's (repeatable): its module FILE (a DLL, natively a "
+                   ".so, built against the gauge SDK) loaded as terrain_probe is, the gauge NAME of its table with "
+                   "the parameter string given; it reads the run's aircraft through aircraft_varget; without "
+                   "--layout, --range or --points it places the points itself")
+        ->type_name("FILE!NAME[:PARAMETERS]")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--watch", raw.watch,
+                   "show these named variables (a gauge's outputs, such as Lookahead_Clearance_ft) in the live view, "
+                   "with their last, lowest and highest values in the summary")
+        ->type_name("NAME[,NAME...]")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_flag("--json", o.json, "print the summary as JSON instead of the live view and the summary text");
     app.add_flag("--version", o.version, "print probe-host's version, the module it would run and that module's version");
     app.add_option("--render", o.renderFile, "draw the display gauge as the host would, as PNG (native build only)")
@@ -261,6 +277,13 @@ void take_timed_values(Options& o, const Raw& raw, const CLI::App& app) {
     if (app.count("--set")) o.settings = parse_settings("--set", raw.settings);
 }
 
+void take_user_gauges(Options& o, const Raw& raw, const CLI::App& app) {
+    for (const std::string& text : raw.gauges) o.gauges.push_back(parse_gauge_spec(text));
+    for (const std::string& text : raw.watch)
+        for (std::string& name : parse_watch_list(text)) o.watch.push_back(std::move(name));
+    o.placesPoints = o.gauges.empty() || app.count("--layout") || app.count("--range") || !o.pointsFile.empty();
+}
+
 bool has_extension(const std::string& path, const std::string& extension) {
     std::string actual = fs::path(path).extension().string();
     std::transform(actual.begin(), actual.end(), actual.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -283,7 +306,9 @@ void check(const Options& o, const CLI::App& app) {
         if (!output.path.empty() && !has_extension(output.path, output.extension))
             throw UsageError(std::string(output.option) + " " + output.path + ": probe-host writes " +
                              output.extension + " files only: give it a name ending in " + output.extension);
-    check_files_distinct(input_files(o), output_files(o));
+    std::vector<NamedFile> inputs = input_files(o), gauges = user_gauge_files(o);
+    inputs.insert(inputs.end(), gauges.begin(), gauges.end());
+    check_files_distinct(inputs, output_files(o));
     if (!kRenderAvailable)
         for (const auto& [option, path] : {std::pair{"--render", o.renderFile}, std::pair{"--profile", o.profileFile},
                                            std::pair{"--map", o.mapFile}})
@@ -296,9 +321,9 @@ void check(const Options& o, const CLI::App& app) {
                          (o.pointsFile.empty() ? "the points of a fan or a grid lie across it"
                                                : "the points of --points lie wherever the file puts them") +
                          ": draw them from above with --map FILE.png");
-    if (!o.terrainFile.empty() && !hostsim::kTerrainFilesAvailable)
-        throw UsageError("--terrain needs the native build: GDAL is not part of the Windows build, which has the "
-                         "built-in relief only");
+    if (!o.terrainFile.empty() && !hostsim::kTerrainFilesAvailable && !hostsim::AsciiGridTerrain::reads(o.terrainFile))
+        throw UsageError("--terrain " + o.terrainFile + ": the Windows build reads ESRI ASCII grids (.asc) only; the "
+                         "other raster formats need the native build, which has GDAL");
 }
 
 }  // namespace
@@ -311,11 +336,45 @@ std::vector<NamedFile> input_files(const Options& o) {
             {"--route", o.routeFile}};
 }
 
+std::vector<NamedFile> user_gauge_files(const Options& o) {
+    std::vector<NamedFile> files;
+    for (const UserGaugeSpec& gauge : o.gauges) files.push_back({"--gauge", gauge.file});
+    return files;
+}
+
 std::vector<NamedFile> output_files(const Options& o) {
     return {{"--csv", o.csvFile},
             {"--render", o.renderFile, ".png"},
             {"--profile", o.profileFile, ".png"},
             {"--map", o.mapFile, ".png"}};
+}
+
+UserGaugeSpec parse_gauge_spec(const std::string& text) {
+    UserGaugeSpec spec;
+    size_t bang = text.find('!');
+    if (bang == std::string::npos || bang == 0 || bang + 1 == text.size() || text[bang + 1] == ':')
+        throw UsageError("--gauge takes FILE!NAME[:PARAMETERS], the gauge module and the gauge of its table, not '" +
+                         text + "'");
+    spec.file = text.substr(0, bang);
+    std::string rest = text.substr(bang + 1);
+    size_t colon = rest.find(':');
+    spec.name = rest.substr(0, colon);
+    if (colon != std::string::npos) spec.parameters = rest.substr(colon + 1);
+    spec.text = spec.file + "!" + spec.name;
+    return spec;
+}
+
+std::vector<std::string> parse_watch_list(const std::string& text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (true) {
+        size_t comma = text.find(',', start);
+        std::string name = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (name.empty()) throw UsageError("--watch takes NAME[,NAME...], named variables, not '" + text + "'");
+        names.push_back(name);
+        if (comma == std::string::npos) return names;
+        start = comma + 1;
+    }
 }
 
 double default_range_km(Layout layout) {
@@ -354,6 +413,7 @@ std::optional<Options> parse_options(int argc, const char* const* argv) {
     }
     take_numbers(options, raw, app);
     take_timed_values(options, raw, app);
+    take_user_gauges(options, raw, app);
     check(options, app);
     return options;
 }

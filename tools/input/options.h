@@ -30,6 +30,15 @@ struct Setting {
     double seconds = 0;
 };
 
+// A gauge of the user's own to host beside terrain_probe's:
+// FILE!NAME[:PARAMETERS] as given to --gauge.
+struct UserGaugeSpec {
+    std::string file;
+    std::string name;
+    std::optional<std::string> parameters;  // empty: the gauge gets none
+    std::string text;                        // FILE!NAME, for messages
+};
+
 struct Options {
     std::string module;  // empty: the module built beside probe-host
     double seconds = 5.0;
@@ -53,6 +62,11 @@ struct Options {
     std::string renderFile;
     std::string profileFile;
     std::string mapFile;
+    std::vector<UserGaugeSpec> gauges;  // --gauge, in the order given
+    std::vector<std::string> watch;     // named variables shown live and summarised
+    // Whether probe-host places points of its own; with --gauge and no
+    // --layout, --range or --points the user's gauges place them.
+    bool placesPoints = true;
     bool json = false;
     // Gates: warnings that fail the run, and absolute bounds.
     bool strict = false;
@@ -70,6 +84,8 @@ struct NamedFile {
 
 // The files a run reads.
 std::vector<NamedFile> input_files(const Options& options);
+// The gauge modules --gauge names.
+std::vector<NamedFile> user_gauge_files(const Options& options);
 // The files a run writes, one line each in options.cpp: a new output added
 // there is checked against the inputs and the other outputs, and named in
 // the summary and the JSON.
@@ -77,6 +93,11 @@ std::vector<NamedFile> output_files(const Options& options);
 
 // The options, or nothing when the user asked for the help (printed to
 // stdout). Throws UsageError.
+// "FILE!NAME[:PARAMETERS]"; throws UsageError naming --gauge.
+UserGaugeSpec parse_gauge_spec(const std::string& text);
+// "NAME[,NAME...]"; throws UsageError naming --watch.
+std::vector<std::string> parse_watch_list(const std::string& text);
+
 std::optional<Options> parse_options(int argc, const char* const* argv);
 
 double default_range_km(Layout layout);

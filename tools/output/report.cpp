@@ -128,6 +128,7 @@ void print_live_header(std::FILE* out, const RunResult& run) {
     std::fprintf(out, "  points   %s\n", run.probes.c_str());
     std::fprintf(out, "  gauges   terrain_probe!vorn \"%s\" and terrain_probe!display installed\n",
                  run.parameters.c_str());
+    for (const std::string& gauge : run.userGauges) std::fprintf(out, "  gauge    %s installed (--gauge)\n", gauge.c_str());
     if (!run.flight.empty()) std::fprintf(out, "  aircraft %s\n", run.flight.c_str());
     if (run.selectClicks) std::fprintf(out, "  display  Next clicked %d times (--select)\n", run.selectClicks);
     for (const std::string& warning : run.warnings) std::fprintf(out, "  warning: %s\n", warning.c_str());
@@ -142,6 +143,9 @@ void print_live(std::FILE* out, const LiveStatus& s) {
                  static_cast<unsigned long long>(s.newSamples));
     for (double feet : s.elevationsFt) std::fprintf(out, " %6.0f", feet);
     if (s.points > static_cast<int>(s.elevationsFt.size())) std::fprintf(out, " ...");
+    for (const WatchedValue& w : s.watched)
+        if (w.frames) std::fprintf(out, "  %s %.6g", w.name.c_str(), w.last);
+        else std::fprintf(out, "  %s absent", w.name.c_str());
     std::fprintf(out, "\n");
     std::fflush(out);
 }
@@ -188,6 +192,12 @@ void print_summary(std::FILE* out, const RunResult& run) {
     if (run.selectClicks) std::fprintf(out, "  select        Next clicked %d times once the display was installed\n", run.selectClicks);
     for (size_t i = 0; i < run.picture.texts.size(); ++i)
         std::fprintf(out, "  %-12s  %s\n", i == 0 ? "display" : "", cp1252_to_utf8(run.picture.texts[i].text).c_str());
+    for (const WatchedValue& w : run.watched)
+        if (w.frames)
+            std::fprintf(out, "  watched       %s: last %.6g, lowest %.6g, highest %.6g over %llu frames\n", w.name.c_str(),
+                         w.last, w.lowest, w.highest, static_cast<unsigned long long>(w.frames));
+        else
+            std::fprintf(out, "  watched       %s: no such variable at any frame\n", w.name.c_str());
     std::fprintf(out, "  host          %s\n",
                  run.hostProblems.empty() ? "every reference returned, no forbidden call" : run.hostProblems.c_str());
     for (const std::string& warning : run.warnings) std::fprintf(out, "  warning       %s\n", warning.c_str());

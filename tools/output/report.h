@@ -21,6 +21,7 @@ struct LiveStatus {
     uint64_t samples = 0, newSamples = 0;
     std::vector<double> elevationsFt;  // the first points' published elevations
     int points = 0;
+    std::vector<WatchedValue> watched;  // --watch
 };
 
 void print_live_header(std::FILE* out, const RunResult& run);

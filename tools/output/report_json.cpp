@@ -63,6 +63,17 @@ json points_of(const RunResult& run) {
     return points;
 }
 
+json watched_of(const RunResult& run) {
+    json watched = json::array();
+    for (const WatchedValue& w : run.watched)
+        watched.push_back({{"name", w.name},
+                           {"last", w.frames ? number(w.last) : json(nullptr)},
+                           {"lowest", w.frames ? number(w.lowest) : json(nullptr)},
+                           {"highest", w.frames ? number(w.highest) : json(nullptr)},
+                           {"frames", w.frames}});
+    return watched;
+}
+
 json verdict_of(const Verdict& verdict) {
     json failed = json::array();
     for (const FailedCheck& f : verdict.failed) failed.push_back({{"check", f.check}, {"says", f.says}});
@@ -112,6 +123,8 @@ void print_json(std::FILE* out, const Options& options, const RunResult& run, co
         {"warnings", warnings},
         {"select_clicks", run.selectClicks},
     };
+    summary["gauges"] = run.userGauges;
+    summary["watched"] = watched_of(run);
     for (const NamedFile& output : output_files(options)) summary[output.option + 2] = path_or_null(run, output.path);
     summary["csv_rows"] = run.csvRows;
     summary["csv_left_out"] = run.csvLeftOut;

@@ -22,6 +22,8 @@
 #include "hostsim/terrain.h"
 #if defined(TP_HAVE_GDAL)
 #include "hostsim/raster_terrain.h"
+#else
+#include "hostsim/ascii_grid.h"
 #endif
 #include "interrupt.h"
 #include "layout.h"
@@ -30,6 +32,7 @@
 #include "report.h"
 #include "sample_writer.h"
 #include "thread_watch.h"
+#include "user_gauges.h"
 
 namespace probe {
 namespace {
@@ -79,6 +82,13 @@ Setup prepare(const Options& options) {
         setup.terrain = raster;
         setup.terrainName = raster->description();
         setup.flight = Flight::straight(raster->centre_latitude(), raster->centre_longitude());
+    }
+#else
+    if (!options.terrainFile.empty()) {
+        auto grid = hostsim::AsciiGridTerrain::load(options.terrainFile);
+        setup.terrain = grid;
+        setup.terrainName = grid->description();
+        setup.flight = Flight::straight(grid->centre_latitude(), grid->centre_longitude());
     }
 #endif
     if (!options.routeFile.empty()) {
@@ -192,13 +202,15 @@ public:
     Session(const Options& options, const LiveView& live)
         : options_(options), live_(live), setup_(prepare(options)), timeline_(make_timeline(options)),
           modulePath_(module_path(options)), writer_((check_outputs(options), options.csvFile), setup_.terrain),
-          module_(load(host_, modulePath_)) {
+          module_(load(host_, modulePath_)), users_(host_, options.gauges), watch_(options.watch) {
         result_.module = modulePath_;
         result_.terrain = setup_.terrainName;
-        result_.probes = setup_.probes.describe();
+        result_.probes = options.placesPoints ? setup_.probes.describe()
+                                              : std::to_string(setup_.probes.count()) + " points, placed by the gauges of --gauge";
         result_.flight = setup_.probes.moving() ? setup_.flight.describe() : "";
         result_.points = setup_.probes.count();
         result_.parameters = options.parameters ? *options.parameters : std::to_string(result_.points);
+        result_.userGauges = users_.names();
         result_.warnings = setup_.warnings;
         result_.warnings.insert(result_.warnings.end(), setup_.implausible.begin(), setup_.implausible.end());
         result_.implausible = setup_.implausible;
@@ -232,6 +244,10 @@ public:
     }
 
 private:
+    hostsim::AircraftState aircraft_at(double seconds) const {
+        return aircraft_state(setup_.flight, seconds, *setup_.terrain);
+    }
+
     static std::unique_ptr<hostsim::Module> load(hostsim::Host& host, const std::string& path) {
         try {
             return std::make_unique<hostsim::Module>(host, path);
@@ -248,8 +264,10 @@ private:
         activeId_ = variable_id(host_, "WZ_Active");
         vorn_.emplace(*module_, "vorn", result_.parameters);
         display_.emplace(*module_, "display");
+        users_.init();
         vorn_->install();
         display_->install();
+        users_.install(aircraft_at(0.0));
         if (options_.intervalMs) host_.set(variable_id(host_, "WZ_UpdateInterval"), *options_.intervalMs);
         host_.set(activeId_, timeline_.activeAtStart ? 1.0 : 0.0);
         clicks_.emplace(*display_);
@@ -258,7 +276,7 @@ private:
         aircraft_ = setup_.flight.at(0.0);
         setup_.probes.place(aircraft_, positions_);
         Clock::time_point firstWrite = Clock::now();
-        points_->write(positions_);
+        if (options_.placesPoints) points_->write(positions_);
         if (live_.started) live_.started(result_);
 
         start_ = Clock::now();
@@ -287,12 +305,14 @@ private:
             while (nextEvent < timeline_.events.size() && timeline_.events[nextEvent].seconds <= now)
                 perform(timeline_.events[nextEvent++], now);
             aircraft_ = setup_.flight.at(now);
-            if (setup_.probes.moving()) {
+            if (setup_.probes.moving() && options_.placesPoints) {
                 setup_.probes.place(aircraft_, positions_);
                 points_->write(positions_);
             }
             vorn_->frame();
             display_->frame();
+            users_.frame(aircraft_at(now));
+            watch_.sample(host_);
             take_messages();
             if (now >= nextLine) show_second(now), nextLine = std::floor(now) + 1.0;
         }
@@ -359,6 +379,7 @@ private:
             status.points = result_.points;
             for (int i = 0; i < result_.points && static_cast<size_t>(i) < kLivePoints; ++i)
                 status.elevationsFt.push_back(points_->elevation_ft(i));
+            status.watched = watch_.values();
             live_.second(status);
         }
         lastLine_ = stats;
@@ -395,7 +416,9 @@ private:
         result_.stopTooSlow = running && !result_.stopLatencyMs;
         result_.stopBoundMs = std::chrono::duration<double, std::milli>(kStopBound).count();
         display_->unload();
+        users_.unload();
         module_->deinit();
+        users_.deinit();
         messages_->stop();
         host_.set_observer(nullptr);
         take_messages();
@@ -418,6 +441,8 @@ private:
                                        options_.csvFile + ": the writing fell more than " +
                                        std::to_string(kMaxQueuedRows) + " rows behind");
         note_host_problems(host_, result_);
+        for (const std::string& warning : users_.warnings()) result_.warnings.push_back(warning);
+        result_.watched = watch_.values();
         collect_points();
         if (live_.ended) live_.ended(result_);
         finish_outputs();
@@ -478,6 +503,8 @@ private:
     RunResult result_;
     hostsim::Host host_;
     std::unique_ptr<hostsim::Module> module_;
+    UserGauges users_;  // goes before terrain_probe's module, as a host unloads a panel
+    Watch watch_;
     std::optional<PointWriter> points_;
     int32_t activeId_ = 0;
     std::optional<hostsim::Gauge> vorn_, display_;

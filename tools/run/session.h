@@ -16,6 +16,7 @@
 #include "render.h"
 #include "sample_recorder.h"
 #include "timeline.h"
+#include "watch.h"
 
 namespace probe {
 
@@ -71,6 +72,8 @@ struct RunResult {
     bool csvFailed = false;    // a write failed: it holds csvRows rows, its last line whole
     int signalStatus = 0;      // 128 plus the first signal's number, 0 when none came
     int selectClicks = 0;      // Next clicks made once the display was installed
+    std::vector<std::string> userGauges;  // --gauge, as FILE!NAME
+    std::vector<WatchedValue> watched;     // --watch
     std::vector<std::string> warnings;
     std::vector<std::string> outputErrors;  // outputs that could not be written
     // Gates (options): with strict, the warnings below fail the run too.
