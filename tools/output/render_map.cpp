@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "cairo_support.h"
+#include "hostsim/terrain.h"
 #include "render.h"
 
 namespace probe {
@@ -48,7 +49,7 @@ constexpr BandStyle kBands[] = {
     {Clearance::Unknown, 0xE030E0, "no elevation published", "magenta"},
 };
 
-double radians(double degrees) { return degrees * M_PI / 180; }
+using hostsim::radians;
 
 struct Projection {
     double pixelsPerNm;
