@@ -255,6 +255,41 @@ void fill_voids(std::vector<float>& metres, std::vector<uint8_t>& state, int wid
         if (state[cell] == kUnknown) metres[cell] = 0.0f;
 }
 
+// Whether a raster's x and y are WGS84 longitude and latitude in degrees:
+// no coordinate system, or WGS84's own.
+bool in_wgs84_degrees(void* srs) {
+    if (!srs) return true;
+    Srs wgs84(OSRNewSpatialReference(nullptr));
+    OSRSetWellKnownGeogCS(wgs84.get(), "WGS84");
+    OSRSetAxisMappingStrategy(wgs84.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    return OSRIsSame(wgs84.get(), srs);
+}
+
+// The rasters a VRT file mosaics, where each is a file GDAL opens in the
+// VRT's coordinate system; empty for any other raster, or a VRT that does
+// more than place files side by side.
+std::vector<Source> vrt_sources(const Source& vrt) {
+    std::vector<Source> inner;
+    if (lower(GDALGetDriverShortName(GDALGetDatasetDriver(vrt.dataset.get()))) != "vrt") return inner;
+    Srs srs = spatial_reference(vrt.dataset.get());
+    char** files = GDALGetFileList(vrt.dataset.get());
+    for (int i = 0; files && files[i]; ++i) {
+        if (ends_with(lower(files[i]), ".vrt")) continue;  // the VRT itself
+        Source source;
+        std::string problem;
+        Srs own;
+        if (!open_source(files[i], source, problem) ||
+            ((own = spatial_reference(source.dataset.get())) == nullptr) != (srs == nullptr) ||
+            (srs && !OSRIsSame(srs.get(), own.get()))) {
+            inner.clear();
+            break;
+        }
+        inner.push_back(std::move(source));
+    }
+    CSLDestroy(files);
+    return inner;
+}
+
 }  // namespace
 
 // kKnown for the cells whose centres lie in one of the windows, kUnknown
@@ -284,6 +319,72 @@ struct RasterTerrain::Grid {
     std::string description;
 };
 
+namespace {
+
+// A grid in degrees whose tiles lie on both sides of the antimeridian
+// spans the whole earth between them. Its columns from the widest gap
+// between tiles on are read first and those before it a turn (360
+// degrees) later, so the tiles lie side by side across 180 E as on the
+// ground: the grid holds the tiles and the gaps between them, not the
+// earth. Zero when the raster has no such gap, or its cells do not fit a
+// turn a whole number of times.
+struct SeamCut {
+    int gapStart = 0, gapEnd = 0;  // the columns left out: [gapStart, gapEnd)
+    int turn = 0;                  // columns in 360 degrees
+};
+
+SeamCut seam_cut(const std::vector<RasterTerrain::Window>& windows, const double* transform, int width) {
+    SeamCut none;
+    if (transform[1] <= 0 || transform[2] != 0 || transform[4] != 0) return none;
+    double turn = 360.0 / transform[1];
+    // Tiles whose outer samples lie on 180 E and W run a column past a turn.
+    if (std::fabs(turn - std::round(turn)) > 1e-6 || std::round(turn) + 1 < width) return none;
+    std::vector<std::pair<int, int>> spans;  // whole columns each window fills
+    for (const RasterTerrain::Window& w : windows)
+        spans.push_back({std::max(0, static_cast<int>(std::floor(w.column0 + kEdgeTolerance))),
+                         std::min(width, static_cast<int>(std::ceil(w.column1 - kEdgeTolerance)))});
+    std::sort(spans.begin(), spans.end());
+    SeamCut cut;
+    cut.turn = static_cast<int>(std::round(turn));
+    int end = 0;
+    for (const auto& span : spans) end = std::max(end, span.second);
+    int reach = spans.front().second, widest = spans.front().first + cut.turn - end;
+    for (size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].first - reach > widest) {
+            widest = spans[i].first - reach;
+            cut.gapStart = reach, cut.gapEnd = spans[i].first;
+        }
+        reach = std::max(reach, spans[i].second);
+    }
+    return cut.gapEnd > cut.gapStart ? cut : none;
+}
+
+// A source's extent in the grid, within the grid.
+RasterTerrain::Window window_of(const Source& s, const double* inverse, double width, double height) {
+    const double* t = s.transform;
+    double w = GDALGetRasterXSize(s.dataset.get()), h = GDALGetRasterYSize(s.dataset.get());
+    double x0 = inverse[0] + inverse[1] * t[0] + inverse[2] * t[3];
+    double y0 = inverse[3] + inverse[4] * t[0] + inverse[5] * t[3];
+    double x1 = inverse[0] + inverse[1] * (t[0] + w * t[1] + h * t[2]) + inverse[2] * (t[3] + w * t[4] + h * t[5]);
+    double y1 = inverse[3] + inverse[4] * (t[0] + w * t[1] + h * t[2]) + inverse[5] * (t[3] + w * t[4] + h * t[5]);
+    return {std::max(0.0, std::min(x0, x1)), std::max(0.0, std::min(y0, y1)), std::min(width, std::max(x0, x1)),
+            std::min(height, std::max(y0, y1))};
+}
+
+// The grid as it is held once cut at the seam: it starts at the gap's
+// eastern end, the windows west of the gap a turn further east.
+void cut_at_seam(const SeamCut& cut, RasterTerrain::Grid& grid) {
+    grid.width = cut.gapStart + cut.turn - cut.gapEnd;
+    grid.transform[0] += cut.gapEnd * grid.transform[1];
+    grid.inverse[0] -= cut.gapEnd;  // no rotation: only the column's origin moves
+    for (RasterTerrain::Window& w : grid.windows) {
+        double shift = w.column0 >= cut.gapEnd - kEdgeTolerance ? -cut.gapEnd : cut.turn - cut.gapEnd;
+        w.column0 += shift, w.column1 += shift;
+    }
+}
+
+}  // namespace
+
 std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path) {
     gdal_ready();
     QuietErrors quiet;
@@ -294,32 +395,38 @@ std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path
     Grid grid;
     grid.width = GDALGetRasterXSize(dataset);
     grid.height = GDALGetRasterYSize(dataset);
+    if (GDALGetGeoTransform(dataset, grid.transform) != CE_None)
+        throw TerrainFileError("bad terrain " + path + ": no georeferencing");
+    if (!GDALInvGeoTransform(grid.transform, grid.inverse))
+        throw TerrainFileError("bad terrain " + path + ": its georeferencing has no extent");
+    std::vector<Source> inner = sources.size() == 1 ? vrt_sources(sources[0]) : std::vector<Source>();
+    for (const Source& s : inner.empty() ? sources : inner) 
+        grid.windows.push_back(window_of(s, grid.inverse, grid.width, grid.height));
+    grid.srs = spatial_reference(dataset);
+    SeamCut cut = in_wgs84_degrees(grid.srs.get()) ? seam_cut(grid.windows, grid.transform, grid.width) : SeamCut{};
+    int sourceWidth = grid.width;
+    if (cut.turn) cut_at_seam(cut, grid);
+
     auto cells = static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height);
     if (cells > kMaxCells)
         throw TerrainFileError("terrain " + path + " is too big to hold in memory: " + std::to_string(grid.width) +
                                " x " + std::to_string(grid.height) + " cells, at most " + std::to_string(kMaxCells) +
                                "; cut out the area you need (gdal_translate -projwin) or give fewer tiles");
-    if (GDALGetGeoTransform(dataset, grid.transform) != CE_None)
-        throw TerrainFileError("bad terrain " + path + ": no georeferencing");
-
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
     grid.metres.resize(cells);
-    if (GDALRasterIO(band, GF_Read, 0, 0, grid.width, grid.height, grid.metres.data(), grid.width, grid.height,
-                     GDT_Float32, 0, 0) != CE_None)
-        throw TerrainFileError("cannot read terrain " + path + QuietErrors::last());
-
-    double* inverse = grid.inverse;
-    if (!GDALInvGeoTransform(grid.transform, inverse))
-        throw TerrainFileError("bad terrain " + path + ": its georeferencing has no extent");
-    for (const Source& s : sources) {
-        const double* t = s.transform;
-        double w = GDALGetRasterXSize(s.dataset.get()), h = GDALGetRasterYSize(s.dataset.get());
-        double x0 = inverse[0] + inverse[1] * t[0] + inverse[2] * t[3];
-        double y0 = inverse[3] + inverse[4] * t[0] + inverse[5] * t[3];
-        double x1 = inverse[0] + inverse[1] * (t[0] + w * t[1] + h * t[2]) + inverse[2] * (t[3] + w * t[4] + h * t[5]);
-        double y1 = inverse[3] + inverse[4] * (t[0] + w * t[1] + h * t[2]) + inverse[5] * (t[3] + w * t[4] + h * t[5]);
-        grid.windows.push_back({std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)});
-    }
+    // Two reads where the grid is cut at the seam: the columns east of the
+    // gap, then those west of it a turn on.
+    struct Piece {
+        int sourceColumn, columns, gridColumn;
+    };
+    const Piece whole[] = {{0, grid.width, 0}, {0, 0, 0}};
+    const Piece seam[] = {{cut.gapEnd, sourceWidth - cut.gapEnd, 0}, {0, cut.gapStart, cut.turn - cut.gapEnd}};
+    for (const Piece& piece : cut.turn ? seam : whole)
+        if (piece.columns > 0 &&
+            GDALRasterIO(band, GF_Read, piece.sourceColumn, 0, piece.columns, grid.height,
+                         grid.metres.data() + piece.gridColumn, piece.columns, grid.height, GDT_Float32, 0,
+                         static_cast<GSpacing>(grid.width) * sizeof(float)) != CE_None)
+            throw TerrainFileError("cannot read terrain " + path + QuietErrors::last());
 
     int hasNoData = 0;
     double noData = GDALGetRasterNoDataValue(band, &hasNoData);
@@ -348,10 +455,10 @@ std::shared_ptr<const RasterTerrain> RasterTerrain::load(const std::string& path
                                (hasNoData ? ", " + number_text(noData) : std::string()) + ", or NaN)");
     fill_voids(grid.metres, grid.state, grid.width, grid.height);
 
-    grid.srs = spatial_reference(dataset);
     const char* driver = GDALGetDriverLongName(GDALGetDatasetDriver(sources[0].dataset.get()));
     grid.description = path + ": " + (sources.size() > 1 ? "mosaic of " + std::to_string(sources.size()) + " " : "") +
-                       driver + ", " + std::to_string(grid.width) + " x " + std::to_string(grid.height) + " cells, " +
+                       driver + ", " + std::to_string(grid.width) + " x " + std::to_string(grid.height) + " cells" +
+                       (cut.turn ? " across the antimeridian, " : ", ") +
                        (grid.srs ? OSRGetName(grid.srs.get()) : std::string("no coordinate system: WGS84 degrees")) +
                        ", heights in " + (toMetres == 1.0 ? std::string("metres") : unit) +
                        "; no-data cells filled from neighbours: " + std::to_string(grid.voids);
@@ -365,11 +472,13 @@ RasterTerrain::RasterTerrain(Grid&& grid)
     double centreX = grid.transform[0] + grid.transform[1] * width_ / 2 + grid.transform[2] * height_ / 2;
     double centreY = grid.transform[3] + grid.transform[4] * width_ / 2 + grid.transform[5] * height_ / 2;
     centreLongitude_ = centreX, centreLatitude_ = centreY;
-    if (!grid.srs) return;
+    if (in_wgs84_degrees(grid.srs.get())) {
+        if (centreLongitude_ > 180) centreLongitude_ -= 360;  // a grid cut at the seam runs on past 180 E
+        return;
+    }
     Srs wgs84(OSRNewSpatialReference(nullptr));
     OSRSetWellKnownGeogCS(wgs84.get(), "WGS84");
     OSRSetAxisMappingStrategy(wgs84.get(), OAMS_TRADITIONAL_GIS_ORDER);
-    if (OSRIsSame(wgs84.get(), grid.srs.get())) return;
     toRaster_ = OCTNewCoordinateTransformation(wgs84.get(), grid.srs.get());
     OGRCoordinateTransformationH toWgs84 = OCTNewCoordinateTransformation(grid.srs.get(), wgs84.get());
     if (!toRaster_ || !toWgs84 || !OCTTransform(toWgs84, 1, &centreLongitude_, &centreLatitude_, nullptr)) {

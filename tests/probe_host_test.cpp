@@ -1077,16 +1077,18 @@ TEST_F(ProbeHostTest, RenderedDisplayIsThePanelWithWhiteTextInsideTheBoxes) {
     for (size_t i = 0; i < boxes.size(); ++i) EXPECT_GT(lit[i], 20) << "text box " << i;
 }
 
-// Four points, each flown at a height over its own ground that puts it in
-// one band of the plan view: each band's colour is drawn in the map, and
-// nothing is left unpublished.
-TEST_F(ProbeHostTest, MapColoursEachPointByItsClearance) {
+// Six points, each flown at a height over its own ground that puts it in
+// one band of the terrain page: each band's colour is drawn in the map, a
+// swatch of each in the legend, and nothing is left unpublished. A fan is
+// drawn as the display's arc: the aircraft at the bottom centre, every
+// cell ahead of it within 45 degrees of the heading.
+TEST_F(ProbeHostTest, MapColoursEachPointInTheBandsOfATerrainPage) {
     std::shared_ptr<const hostsim::Terrain> relief = hostsim::relief_terrain();
     struct Spot {
         double lat, lon, clearanceFt;
         uint32_t colour;
-    } spots[] = {{47.10, 11.59, 3000, 0x2E9E44}, {47.06, 11.65, 1000, 0xE6C619},
-                 {47.02, 11.59, 200, 0xF07C13}, {47.06, 11.53, -400, 0xD8262E}};
+    } spots[] = {{47.10, 11.59, -2500, 0xE8202A}, {47.06, 11.65, -1500, 0xF2D41E}, {47.02, 11.59, -200, 0x8A7A14},
+                 {47.06, 11.53, 750, 0x27B54E},   {47.10, 11.65, 1500, 0x125F28},  {47.02, 11.53, 3000, 0x000000}};
     std::string csv;
     for (const Spot& s : spots) {
         double ground = relief->elevation_feet(hostsim::radians(s.lat), hostsim::radians(s.lon));
@@ -1101,21 +1103,41 @@ TEST_F(ProbeHostTest, MapColoursEachPointByItsClearance) {
     ASSERT_EQ(picture.height, 640);
     // The map is the square on the left; the legend, with a swatch of each
     // band, the panel on the right.
-    auto count = [&](uint32_t colour, int fromX, int toX) {
+    auto count = [&](const Picture& in, uint32_t colour, int fromX, int toX, int fromY = 0, int toY = 640) {
         int n = 0;
-        for (int y = 0; y < picture.height; ++y)
+        for (int y = fromY; y < toY; ++y)
             for (int x = fromX; x < toX; ++x) {
-                const uint8_t* p = picture.at(x, y);
+                const uint8_t* p = in.at(x, y);
                 n += (p[0] << 16 | p[1] << 8 | p[2]) == static_cast<int>(colour);
             }
         return n;
     };
     for (const Spot& s : spots) {
-        EXPECT_GE(count(s.colour, 0, 640), 100) << std::hex << s.colour;
-        EXPECT_GE(count(s.colour, 640, 890), 200) << std::hex << s.colour;
+        EXPECT_GE(count(picture, s.colour, 0, 640), 100) << std::hex << s.colour;
+        EXPECT_GE(count(picture, s.colour, 640, 890), 150) << std::hex << s.colour;
     }
-    EXPECT_EQ(count(0x7A7F87, 0, 640), 0);  // every point has an elevation
-    EXPECT_GE(count(0xFFFFFF, 0, 640), 40);  // the aircraft
+    EXPECT_EQ(count(picture, 0xE030E0, 0, 640), 0);  // every point has an elevation
+    EXPECT_GE(count(picture, 0xE030E0, 640, 890), 150);
+    EXPECT_GE(count(picture, 0xFFFFFF, 0, 640), 40);  // the aircraft
+
+    run = probe_host({"--seconds", "0.6", "--pause-at", "off", "--layout", "fan", "--count", "9", "--map",
+                      (dir / "fan.png").string()});
+    ASSERT_EQ(run.status, 0) << run.output;
+    Picture fan = read_png(dir / "fan.png");
+    int aircraft = count(fan, 0xFFFFFF, 300, 340, 575, 615);
+    EXPECT_GE(aircraft, 40);
+    EXPECT_EQ(count(fan, 0xFFFFFF, 0, 640), aircraft);
+    int ahead = 0, beside = 0;
+    for (const Spot& s : spots) {
+        ahead += count(fan, s.colour, 0, 640, 0, 596);
+        beside += count(fan, s.colour, 0, 640, 596, 640);
+        // Below 45 degrees either side of straight up from (320, 596).
+        for (int y = 0; y < 596; ++y)
+            beside += count(fan, s.colour, 0, std::max(0, 320 - (596 - y)), y, y + 1) +
+                      count(fan, s.colour, std::min(640, 321 + (596 - y)), 640, y, y + 1);
+    }
+    EXPECT_GE(ahead, 500);
+    EXPECT_EQ(beside, 0);
 }
 
 TEST_F(ProbeHostTest, ProfileShowsTheGroundBelowTheAltitudeLine) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cpl_conv.h>
+#include <gdal_utils.h>
 
 #include <cmath>
 #include <utility>
@@ -99,6 +100,62 @@ TEST_F(RasterTerrainTest, GridAcrossTheAntimeridianIsReadFromBothSides) {
     EXPECT_TRUE(grid->covers_degrees(-16.125, -179.6));
     EXPECT_FALSE(grid->covers_degrees(-16.125, -179.4));
     EXPECT_FALSE(grid->covers_degrees(-16.125, 179.4));
+}
+
+// Tiles on both sides of the antimeridian, given as a folder or a VRT, are
+// one area across it: the grid holds the tiles, not the earth between them,
+// and interpolates across 180 degrees as between any two cells. Two SRTM3
+// tiles, whose outer samples both lie on 180 degrees, fit too.
+TEST_F(RasterTerrainTest, TilesOnBothSidesOfTheAntimeridianAreOneArea) {
+    RasterLayout east, west;  // 179..180 E and 180..179 W
+    east.west = 179, west.west = -180, east.north = west.north = -16;
+    east.width = west.width = 4, east.height = west.height = 2;
+    east.value = [](int, int c) { return 100.0 * c; };
+    west.value = [](int, int c) { return 1000 + 100.0 * c; };
+    RasterLayout hgtEast, hgtWest;
+    for (RasterLayout* hgt : {&hgtEast, &hgtWest}) {
+        hgt->width = hgt->height = 1201;
+        hgt->cellX = hgt->cellY = 1.0 / 1200;
+        hgt->north = -16 + 0.5 / 1200;
+        hgt->epsg = 4326;
+    }
+    hgtEast.west = 179 - 0.5 / 1200, hgtWest.west = -180 - 0.5 / 1200;
+    hgtEast.value = [](int, int c) { return c == 1200 ? 500.0 : 0.0; };  // 500 m on 180 E: the samples the two share
+    hgtWest.value = [](int, int c) { return c == 0 ? 500.0 : 1000.0; };
+    struct Case {
+        std::string name, eastFile, westFile;
+        const RasterLayout &eastTile, &westTile;
+        bool vrt;
+        int width;
+        double at180, atEastEdge, atWestEdge;  // metres at 180, a quarter cell inside each tile's edge
+    } cases[] = {
+        {"folder", "a/east.tif", "a/west.tif", east, west, false, 8, 650, 475, 825},
+        {"vrt", "b/east.tif", "b/west.tif", east, west, true, 8, 650, 475, 825},
+        {"srtm3", "c/S17E179.hgt", "c/S17W180.hgt", hgtEast, hgtWest, false, 2401, 500, 375, 625},
+    };
+    for (const Case& c : cases) {
+        fs::create_directories(dir / fs::path(c.eastFile).parent_path());
+        std::string eastPath = raster(c.eastTile.epsg ? "SRTMHGT" : "GTiff", c.eastFile, c.eastTile,
+                                      c.eastTile.epsg ? GDT_Int16 : GDT_Float32);
+        std::string westPath = raster(c.westTile.epsg ? "SRTMHGT" : "GTiff", c.westFile, c.westTile,
+                                      c.westTile.epsg ? GDT_Int16 : GDT_Float32);
+        std::string path = (dir / fs::path(c.eastFile).parent_path()).string();
+        if (c.vrt) {
+            const char* names[] = {eastPath.c_str(), westPath.c_str()};
+            path += "/tiles.vrt";
+            GDALClose(GDALBuildVRT(path.c_str(), 2, nullptr, names, nullptr, nullptr));
+        }
+        auto t = RasterTerrain::load(path);
+        EXPECT_EQ(t->width(), c.width) << c.name;
+        double cell = c.eastTile.cellX, lat = -16 - 0.5 * cell;
+        for (double lon : {180.0, -180.0}) EXPECT_NEAR(t->elevation_metres(lat, lon), c.at180, 1e-3) << c.name << lon;
+        EXPECT_NEAR(t->elevation_metres(lat, 180 - 0.25 * cell), c.atEastEdge, 1e-3) << c.name;
+        EXPECT_NEAR(t->elevation_metres(lat, -180 + 0.25 * cell), c.atWestEdge, 1e-3) << c.name;
+        EXPECT_TRUE(t->covers_degrees(lat, 179.5) && t->covers_degrees(lat, -179.5)) << c.name;
+        EXPECT_FALSE(t->covers_degrees(lat, 0) || t->covers_degrees(lat, 178.5) || t->covers_degrees(lat, -178.5))
+            << c.name;
+        EXPECT_NEAR(std::fabs(t->centre_longitude()), 180, 1e-6) << c.name;
+    }
 }
 
 TEST_F(RasterTerrainTest, GridEdgesReadTheGridWithinRoundingAndNoFurther) {

@@ -252,9 +252,11 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "altitude; --layout line only, where the points lie along the track (native build only)")
         ->type_name("FILE.png");
     app.add_option("--map", o.mapFile,
-                   "draw the plan view: every point from above around the aircraft, track up, coloured by the "
-                   "published elevation against the altitude (more than 2000 ft below, 500 to 2000 ft below, within "
-                   "500 ft below, above it), with a legend and a scale in NM (native build only)")
+                   "draw the plan view: every point from above around the aircraft, coloured in the bands of a "
+                   "ground-proximity terrain page by the published elevation against the altitude (terrain more "
+                   "than 2000 ft above, 1000 to 2000 ft above, 500 ft below to 1000 ft above, 500 to 1000 ft below, "
+                   "1000 to 2000 ft below, more than 2000 ft below; none published), with a legend; a fan as a "
+                   "navigation display's arc, heading up, range arcs in NM (native build only)")
         ->type_name("FILE.png");
 }
 

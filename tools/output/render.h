@@ -71,10 +71,14 @@ struct PlanView {
     double altitudeFt = 0;  // the aircraft's
     double headingDeg = 0;  // its track, true
     std::vector<PlanPoint> points;
+    bool arc = false;  // a fan, drawn as a navigation display's arc
 };
 
-// The clearance bands the plan view colours by, as terrain displays do.
-enum class Clearance { FarBelow, Below, Near, Above, Unknown };
+// The bands of an enhanced ground-proximity terrain page, by where the
+// terrain lies against the point's altitude: more than 2000 ft above, 1000
+// to 2000 above, 500 below to 1000 above, 500 to 1000 below, 1000 to 2000
+// below, more than 2000 below; and no elevation published.
+enum class Clearance { FarAbove, Above, Level, Below, WellBelow, FarBelow, Unknown };
 Clearance clearance_band(const PlanPoint& point);
 uint32_t clearance_colour(Clearance band);  // 0xRRGGBB
 

@@ -71,14 +71,20 @@ void label(cairo_t* cr, double x, double y, const std::string& text, uint32_t co
 }
 
 // Text beside a mark at x: to its right in the plot's left half, to its
-// left in the right half, so it never runs off the picture or across the
-// mark.
+// left in the right half, and on the other side where it would not fit, so
+// it never runs off the picture or across the mark; on a patch of the
+// plot's white, so that no line runs through it.
 void label_beside(cairo_t* cr, double x, double y, const std::string& text, uint32_t colour) {
     set_face(cr, kFace, true, 13);
     cairo_text_extents_t e;
     cairo_text_extents(cr, text.c_str(), &e);
-    bool left = x > (kLeft + kWidth - kRight) / 2;
-    label(cr, left ? x - 12 - e.x_advance : x + 12, y, text, colour, 13, true);
+    double right = x + 12, left = x - 12 - e.x_advance;
+    bool leftFirst = x > (kLeft + kWidth - kRight) / 2;
+    double at = leftFirst ? (left >= 4 ? left : right) : (right + e.x_advance <= kWidth - kRight ? right : left);
+    set_colour(cr, 0xFFFFFF);
+    cairo_rectangle(cr, at - 3, y - 13, e.x_advance + 6, 17);
+    cairo_fill(cr);
+    label(cr, at, y, text, colour, 13, true);
 }
 
 void draw_grid_and_axes(cairo_t* cr, const Axes& a) {
@@ -156,13 +162,6 @@ void draw_marks(cairo_t* cr, const Axes& a, const std::vector<ProfilePoint>& pts
     cairo_line_to(cr, hx + 7, hy - 14);
     cairo_close_path(cr);
     cairo_fill(cr);
-    // Both marks often stand on the same summit: the ground's value then
-    // goes under it, clear of the clearance's.
-    double clearanceY = (a.py(lowest->altitudeFt) + a.py(lowest->elevationFt)) / 2 + 5;
-    double highestY = std::fabs(clearanceY - (hy - 18)) < 18 ? hy + 28 : hy - 18;
-    label_beside(cr, hx, highestY,
-                 format("highest ground %.0f ft", highest->elevationFt) + format(" at %.1f NM", highest->distanceNm),
-                 kHighest);
 
     double lx = a.px(lowest->distanceNm);
     double ground = a.py(lowest->elevationFt), air = a.py(lowest->altitudeFt);
@@ -176,6 +175,15 @@ void draw_marks(cairo_t* cr, const Axes& a, const std::vector<ProfilePoint>& pts
         cairo_line_to(cr, lx + 6, y);
     }
     cairo_stroke(cr);
+
+    // The labels after both marks, so that neither mark is drawn over a
+    // label. Both marks often stand on the same summit: the ground's value
+    // then goes under it, clear of the clearance's.
+    double clearanceY = (air + ground) / 2 + 5;
+    double highestY = std::fabs(clearanceY - (hy - 18)) < 18 ? hy + 28 : hy - 18;
+    label_beside(cr, hx, highestY,
+                 format("highest ground %.0f ft", highest->elevationFt) + format(" at %.1f NM", highest->distanceNm),
+                 kHighest);
     double clearance = lowest->altitudeFt - lowest->elevationFt;
     label_beside(cr, lx, clearanceY,
                  format("lowest clearance %.0f ft", clearance) + format(" at %.1f NM", lowest->distanceNm), kClearance);

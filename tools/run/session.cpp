@@ -184,6 +184,7 @@ PlanView make_plan_view(const Probes& probes, const Aircraft& aircraft, const st
     view.title = "Plan view: " + probes.describe();
     view.altitudeFt = aircraft.position.altitudeFt;
     view.headingDeg = aircraft.headingDeg;
+    view.arc = probes.moving() && probes.layout() == Layout::Fan;
     double track = hostsim::radians(aircraft.headingDeg);
     for (const PointResult& p : points) {
         double nm = distance_m(aircraft.position, p.position) / kMetresPerNm;
