@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "hostsim/host.h"
 
 namespace probe {
 
@@ -55,6 +56,7 @@ struct Options {
     std::string mapFile;
     bool json = false;
     bool version = false;  // print the versions and the module's path instead of running
+    hostsim::NamedVarProfile hostProfile = hostsim::NamedVarProfile::Published;
 };
 
 // A file an option names, and the extension an output must have ("" for any).

@@ -175,7 +175,7 @@ public:
     Session(const Options& options, const LiveView& live)
         : options_(options), live_(live), setup_(prepare(options)), timeline_(make_timeline(options)),
           modulePath_(module_path(options)), writer_((check_outputs(options), options.csvFile), setup_.terrain),
-          module_(load(host_, modulePath_)) {
+          module_((host_.set_named_var_profile(options.hostProfile), load(host_, modulePath_))) {
         result_.module = modulePath_;
         result_.terrain = setup_.terrainName;
         result_.probes = setup_.probes.describe();
