@@ -125,13 +125,13 @@ BuildCost attach_directly_once(const std::vector<std::string>& names) {
     hostsim::Host host;
     host.set_logging(false);
     bench::PanelCalls panel(host);
-    for (const char* control : kControls) panel.registerVar(control);
+    for (const char* control : kControls) host.register_var(control);
     double sink = 0;
     BuildCost cost = cost_of(
         [&] {
             for (const std::string& name : names) {
-                int32_t id = panel.check(name.c_str());
-                if (id == 0) id = panel.registerVar(name.c_str());
+                int32_t id = panel.registerVar(name.c_str());
+                if (id == 0) id = panel.check(name.c_str());
                 sink += panel.get(id);
             }
         },

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
@@ -29,7 +30,37 @@ thread_local ThreadSession t_thread;
 
 Host& host() { return *Host::active(); }
 
+// The key names are compared by: ASCII letters in lower case.
+std::string folded(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 }  // namespace
+
+const char* profile_name(NamedVarProfile profile) {
+    return profile == NamedVarProfile::Published ? "published" : "ids-from-one";
+}
+
+bool parse_profile(const std::string& name, NamedVarProfile& profile) {
+    for (NamedVarProfile candidate : {NamedVarProfile::Published, NamedVarProfile::IdsFromOne})
+        if (name == profile_name(candidate)) {
+            profile = candidate;
+            return true;
+        }
+    return false;
+}
+
+NamedVarProfile profile_from_environment() {
+    NamedVarProfile profile = NamedVarProfile::Published;
+    const char* named = std::getenv("TP_HOST_PROFILE");
+    if (named && *named && !parse_profile(named, profile))
+        throw std::invalid_argument(std::string("TP_HOST_PROFILE is \"") + named +
+                                    "\", neither \"published\" nor \"ids-from-one\"");
+    return profile;
+}
 
 int32_t units_by_name(const char* name) {
     static const std::pair<const char*, int32_t> kUnits[] = {
@@ -42,13 +73,20 @@ int32_t units_by_name(const char* name) {
 namespace {
 
 // The panel-services entries, plain C functions as a host exports them.
-int32_t ps_register(const char* name) {
+int32_t register_named(const char* name) {
     ModuleCall call(host(), "register", name);
     return host().register_var(name);
 }
-int32_t ps_check(const char* name) {
+int32_t look_up_named(const char* name) {
     ModuleCall call(host(), "check", name);
     return host().check_var(name);
+}
+bool published() { return host().named_var_profile() == NamedVarProfile::Published; }
+int32_t ps_check_named_variable(const char* name) {
+    return published() ? look_up_named(name) : register_named(name);
+}
+int32_t ps_register_named_variable(const char* name) {
+    return published() ? register_named(name) : look_up_named(name);
 }
 double ps_get(int32_t id) {
     ModuleCall call(host(), "get", id);
@@ -81,8 +119,8 @@ int32_t ps_get_pdk(const P3D::Guid& iid, void** root) {
 // passed through, answering a value that tells them apart.
 constexpr const char* kElementListNames[] = {"element_list_query", "element_list_install",
                                              "element_list_initialise", "element_list_update",
-                                             "element_list_generate", "element_list_draw",
-                                             "element_list_plot", "element_list_kill"};
+                                             "element_list_generate", "element_list_plot",
+                                             "element_list_erase", "element_list_kill"};
 
 uint64_t log_element_list(uint32_t entry, ElementBase* root, uint64_t argument) {
     const char* op = kElementListNames[entry - kElementListQuery];
@@ -119,8 +157,8 @@ std::array<void*, kPanelEntryCount> make_table(std::integer_sequence<uint32_t, E
 
 std::array<void*, kPanelEntryCount> build_table() {
     auto table = make_table(std::make_integer_sequence<uint32_t, kPanelEntryCount>{});
-    table[kRegisterNamedVar] = reinterpret_cast<void*>(&ps_register);
-    table[kCheckNamedVar] = reinterpret_cast<void*>(&ps_check);
+    table[kCheckNamedVar] = reinterpret_cast<void*>(&ps_check_named_variable);
+    table[kRegisterNamedVar] = reinterpret_cast<void*>(&ps_register_named_variable);
     table[kGetNamedVar] = reinterpret_cast<void*>(&ps_get);
     table[kGetNamedVarTyped] = reinterpret_cast<void*>(&ps_get_typed);
     table[kSetNamedVar] = reinterpret_cast<void*>(&ps_set);
@@ -132,7 +170,7 @@ std::array<void*, kPanelEntryCount> build_table() {
     table[kElementListInitialise] = reinterpret_cast<void*>(&ps_element_list<kElementListInitialise>);
     table[kElementListUpdate] = reinterpret_cast<void*>(&ps_element_list<kElementListUpdate>);
     table[kElementListGenerate] = reinterpret_cast<void*>(&ps_element_list_generate);
-    table[kElementListDraw] = reinterpret_cast<void*>(&ps_element_list<kElementListDraw>);
+    table[kElementListPlot] = reinterpret_cast<void*>(&ps_element_list<kElementListPlot>);
     table[kElementListKill] = reinterpret_cast<void*>(&ps_element_list<kElementListKill>);
     return table;
 }
@@ -196,7 +234,8 @@ std::string Ledger::report() const {
 // --- Host ---
 
 Host::Host()
-    : sessionBase_(g_sessions.load()),
+    : profile_(profile_from_environment()),
+      sessionBase_(g_sessions.load()),
       root_(std::make_unique<PdkRoot>(*this)),
       events_(std::make_unique<EventService>(*this)),
       surface_(std::make_unique<SurfaceService>(*this)),
@@ -216,14 +255,29 @@ Host::~Host() {
 
 Host* Host::active() { return g_active.load(); }
 
+void Host::set_named_var_profile(NamedVarProfile profile) {
+    std::lock_guard<std::mutex> hold(varsLock_);
+    if (!vars_.empty() && profile != profile_)
+        throw std::logic_error("hostsim: the named-variable profile is chosen before any variable exists");
+    profile_ = profile;
+}
+
 const Host::Var* Host::find(int32_t id) const {
-    if (id < 1 || static_cast<size_t>(id) > vars_.size()) return nullptr;
-    return &vars_[static_cast<size_t>(id) - 1];
+    int64_t index = static_cast<int64_t>(id) - first_id();
+    if (index < 0 || static_cast<size_t>(index) >= vars_.size()) return nullptr;
+    return &vars_[static_cast<size_t>(index)];
 }
 
 int32_t Host::id_of(const std::string& name) const {
-    auto it = ids_.find(name);
-    return it == ids_.end() ? 0 : it->second;
+    auto it = ids_.find(folded(name));
+    return it == ids_.end() ? missing_id() : it->second;
+}
+
+int32_t Host::add_var(const std::string& name, double value) {
+    vars_.push_back({name, value});
+    auto id = static_cast<int32_t>(vars_.size() - 1) + first_id();
+    ids_.emplace(folded(name), id);
+    return id;
 }
 
 std::string Host::var_name(int32_t id) const {
@@ -237,11 +291,7 @@ int32_t Host::register_var(const char* name) {
     {
         std::lock_guard<std::mutex> hold(varsLock_);
         id = id_of(name);
-        if (id == 0) {
-            vars_.push_back({name, 0.0});
-            id = static_cast<int32_t>(vars_.size());
-            ids_.emplace(name, id);
-        }
+        if (id == missing_id()) id = add_var(name, 0.0);
     }
     if (recording()) log({"register", name, static_cast<double>(id), 0, std::this_thread::get_id()});
     return id;
@@ -316,13 +366,12 @@ void Host::set_value_in(const std::string& name, double value, const std::string
         var->value = value * to_canonical(unitsId);
         return;
     }
-    vars_.push_back({name, value * to_canonical(unitsId)});
-    ids_.emplace(name, static_cast<int32_t>(vars_.size()));
+    add_var(name, value * to_canonical(unitsId));
 }
 
 bool Host::has_var(const std::string& name) const {
     std::lock_guard<std::mutex> hold(varsLock_);
-    return id_of(name) != 0;
+    return id_of(name) != missing_id();
 }
 
 size_t Host::var_count() const {

@@ -59,6 +59,25 @@ constexpr float kFailedQueryJunkFeet = -12345.5f;
 // the 8-byte field a module reads.
 constexpr size_t kDefaultMessageRecordBytes = 48;
 
+// How the host answers the named-variable entries of its panel-services
+// table. Published is the host's published gauge SDK: ids from 0 (0 is a
+// valid id), entry 49 (offset 392) check_named_variable looks a name up and
+// answers -1 when it is absent, entry 50 (offset 400)
+// register_named_variable answers the id a name already has or makes the
+// variable. IdsFromOne numbers variables from 1, registers at entry 49 and
+// looks up at entry 50, answering 0 for an absent name. Both compare names
+// without regard to case.
+enum class NamedVarProfile { Published, IdsFromOne };
+
+// "published" or "ids-from-one".
+const char* profile_name(NamedVarProfile profile);
+// False for a name that is neither.
+bool parse_profile(const std::string& name, NamedVarProfile& profile);
+// The profile the environment variable TP_HOST_PROFILE names, Published
+// when it is unset; the test programs run under either. Throws
+// std::invalid_argument for any other value.
+NamedVarProfile profile_from_environment();
+
 // How the surface service answers QueryElevation.
 enum class SurfaceMode { Normal, Failing, Slow, Hanging };
 
@@ -129,8 +148,17 @@ public:
     static Host* active();
 
     // --- named variables, as the panel services see them ---
+    // Chosen before the module is loaded: ids already handed out would
+    // change under it, so it throws std::logic_error once any variable
+    // exists. A new Host takes profile_from_environment().
+    void set_named_var_profile(NamedVarProfile profile);
+    NamedVarProfile named_var_profile() const { return profile_; }
+    // The id of the name, made now when the host has none (either profile).
     int32_t register_var(const char* name);
+    // The id of the name, or missing_id() when there is none.
     int32_t check_var(const char* name) const;
+    // What a look-up answers for an absent name: -1, or 0 with ids from 1.
+    int32_t missing_id() const { return profile_ == NamedVarProfile::Published ? -1 : 0; }
     double get(int32_t id) const;
     double get_typed(int32_t id, int32_t units) const;
     void set(int32_t id, double value);
@@ -229,13 +257,18 @@ private:
     // so that with the log off they cost what the variable access costs.
     bool recording() const;
 
-    // Ids by name, for the look-ups that a table of a hundred thousand
-    // points makes; caller holds varsLock_.
+    // Ids by name (compared without case), for the look-ups that a table
+    // of a hundred thousand points makes; missing_id() when absent; caller
+    // holds varsLock_.
     int32_t id_of(const std::string& name) const;
+    // Appends a variable; caller holds varsLock_.
+    int32_t add_var(const std::string& name, double value);
+    int32_t first_id() const { return profile_ == NamedVarProfile::Published ? 0 : 1; }
 
+    NamedVarProfile profile_;
     mutable std::mutex varsLock_;
-    std::vector<Var> vars_;  // id = index + 1
-    std::unordered_map<std::string, int32_t> ids_;
+    std::vector<Var> vars_;  // id = index + first_id()
+    std::unordered_map<std::string, int32_t> ids_;  // by folded name
 
     mutable std::mutex logLock_;
     std::vector<Call> calls_;

@@ -485,7 +485,7 @@ TEST_F(Gauges, RoutinesPassTheVornRootThroughToTheHost) {
         {"element_list_initialise", 24, [](GaugeHeader& h) { return h.initialise(); }, 0},
         {"element_list_update", 25, [](GaugeHeader& h) { return h.update(); }, 0},
         {"element_list_generate", 26, [](GaugeHeader& h) { return h.generate(0xFFFFFFF0u); }, 4294967280.0},
-        {"element_list_draw", 27, [](GaugeHeader& h) { return h.draw(); }, 0},
+        {"element_list_plot", 27, [](GaugeHeader& h) { return h.draw(); }, 0},
         {"element_list_kill", 29, [](GaugeHeader& h) { return h.kill(); }, 0},
     };
     GaugeHeader& vornHeader = *module->linkage().gauges[0];

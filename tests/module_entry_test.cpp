@@ -3,9 +3,11 @@
 // reference ledger afterwards, the control variables, and the pause
 // callback as the host's event service sees it.
 #include <algorithm>
+#include <cctype>
 #include <future>
 #include <optional>
 #include <thread>
+#include <tuple>
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -32,6 +34,12 @@ std::vector<std::string> calls_of(const hostsim::Host& host, std::initializer_li
     return found;
 }
 
+// Names as the host compares them, without case.
+bool same_name(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); });
+}
+
 size_t count_of(const hostsim::Host& host, const std::string& wanted) {
     auto calls = host.calls();
     return static_cast<size_t>(
@@ -43,11 +51,21 @@ protected:
     P3D::ICallbackV400* callback() const { return host.events().subscriber(0); }
 };
 
+// The calls that attach a variable the host does not have yet, as the
+// host's profile answers the module's entry 50 then 49: a registration (and
+// a look-up after it for the id 0), or a look-up that finds none and then
+// the registration.
+std::vector<const char*> attach_ops(const hostsim::Host& host, bool firstVariable) {
+    if (host.named_var_profile() == hostsim::NamedVarProfile::IdsFromOne) return {"check", "register", "get"};
+    if (firstVariable) return {"register", "check", "get"};
+    return {"register", "get"};
+}
+
 TEST_F(ModuleEntry, InitCallsTheHostInOrderOnItsThread) {
     module->init();
     std::vector<std::string> expected;
     for (const char* name : kControls)
-        for (const char* op : {"check", "register", "get"}) expected.push_back(std::string(op) + " " + name);
+        for (const char* op : attach_ops(host, name == kControls[0])) expected.push_back(std::string(op) + " " + name);
     expected.insert(expected.end(),
                     {"units radians", "units feet", "get_pdk preferred", "set WZ_PDK", "AddRef PdkRoot"});
     for (int field : {1, 2, 3, 6, 7, 8, 9, 5, 4, 10, 11, 12, 13, 14, 15, 16, 17, 18})
@@ -153,25 +171,57 @@ TEST_F(ModuleEntry, DeinitWithoutGaugesReleasesInOrder) {
     EXPECT_EQ(services, expected);
 }
 
+// Another gauge made "FSSimIsPaused" first (id 0 on the published host)
+// and "wz_active" in its own case: the module shares both.
 TEST_F(ModuleEntry, ExistingControlVariablesKeepTheirIdsAndValues) {
     host.set_value("FSSimIsPaused", 1.0);
-    host.set_value("WZ_Active", 3.5);
+    host.set_value("wz_active", 3.5);
+    const int32_t paused = host.check_var("FSSimIsPaused"), active = host.check_var("wz_active");
+    EXPECT_EQ(paused, host.named_var_profile() == hostsim::NamedVarProfile::Published ? 0 : 1);
     size_t before = host.var_count();
     module->init();
     EXPECT_EQ(host.var_count(), before + 4);
-    EXPECT_EQ(count_of(host, "register FSSimIsPaused") + count_of(host, "register WZ_Active"), 0u);
-    for (const auto& [name, value] : {std::pair<std::string, double>{"FSSimIsPaused", 1.0}, {"WZ_Active", 3.5}}) {
+    for (const auto& [name, id, value] : {std::tuple<std::string, int32_t, double>{"FSSimIsPaused", paused, 1.0},
+                                          {"WZ_Active", active, 3.5}}) {
         for (const hostsim::Call& call : host.calls()) {
-            if (call.name != name) continue;
-            bool checkFoundIt = call.op != "check" || call.value != 0.0;
+            if (!same_name(call.name, name)) continue;
+            bool attachedToIt = (call.op != "check" && call.op != "register") || call.value == id;
             bool getReadIt = call.op != "get" || call.value == value;
-            EXPECT_TRUE(checkFoundIt && getReadIt) << describe(call) << " = " << call.value;
+            EXPECT_TRUE(attachedToIt && getReadIt) << describe(call) << " = " << call.value;
         }
     }
     // The module writes through the id the other gauge registered.
     host.deliver_message(ids::kMessageResumed);
     EXPECT_EQ(host.value("FSSimIsPaused"), 0.0);
     shut_down_cleanly();
+}
+
+// hostsim's named-variable entries as each profile answers them: the
+// look-up's answer for an absent name, ids from 0 or 1, names without case.
+TEST(HostsimNamedVars, EntriesAnswerAsTheProfileSays) {
+    using hostsim::NamedVarProfile;
+    const struct {
+        NamedVarProfile profile, other;
+        PanelEntry lookUp, registration;
+        int32_t absent, first;
+    } table[] = {
+        {NamedVarProfile::Published, NamedVarProfile::IdsFromOne, kCheckNamedVar, kRegisterNamedVar, -1, 0},
+        {NamedVarProfile::IdsFromOne, NamedVarProfile::Published, kRegisterNamedVar, kCheckNamedVar, 0, 1},
+    };
+    for (const auto& row : table) {
+        hostsim::Host host;
+        host.set_named_var_profile(row.profile);
+        SCOPED_TRACE(hostsim::profile_name(row.profile));
+        auto at = [&](PanelEntry entry) { return reinterpret_cast<CheckNamedVarFn>(host.panel_table()[entry]); };
+        EXPECT_EQ(at(row.lookUp)("Var"), row.absent);
+        EXPECT_EQ(at(row.registration)("Var"), row.first);
+        EXPECT_EQ(at(row.registration)("VAR"), row.first);
+        EXPECT_EQ(at(row.lookUp)("var"), row.first);
+        EXPECT_EQ(at(row.registration)("Other"), row.first + 1);
+        EXPECT_EQ(host.var_count(), 2u);
+        EXPECT_EQ(host.value("vAr"), 0.0);
+        EXPECT_THROW(host.set_named_var_profile(row.other), std::logic_error);
+    }
 }
 
 TEST_F(ModuleEntry, PauseMessagesFromAnotherThreadPublishThePauseState) {

@@ -223,6 +223,7 @@ TEST_F(ProbeHostTest, ArgumentAndFileErrorsSayWhatIsWrong) {
         {{"--pause-at", "soon"}, 2, "--pause-at takes times of 0 or more seconds"},
         {{"--click", "up@2"}, 2, "--click takes next@SECONDS or previous@SECONDS"},
         {{"--layout", "ring"}, 2, "--layout: ring not in {fan,line,grid}"},
+        {{"--host-profile", "ids-from-zero"}, 2, "--host-profile: ids-from-zero not in {published,ids-from-one}"},
         {{"--set", "WZ_Active=1"}, 2, "--set takes NAME=VALUE@SECONDS or NAME=VALUE UNITS@SECONDS"},
         {{"--set", "WZPointAlt_0=3 furlongs@1"}, 2, "--set WZPointAlt_0: the host knows no units 'furlongs'"},
         {{"--set", "WZ_Active=on@1"}, 2, "--set WZ_Active: 'on' is not a number"},
@@ -600,6 +601,13 @@ TEST_F(ProbeHostTest, ControlsReachTheModule) {
          }},
         {{"--layout", "grid", "--count", "9", "--range", "3"},
          [](const nlohmann::json& s) { EXPECT_EQ(s["points"].size(), 9u); }},
+        {{"--host-profile", "ids-from-one", "--count", "3"},
+         [](const nlohmann::json& s) {
+             for (const auto& p : s["points"]) {
+                 EXPECT_GT(p["samples"].get<int>(), 0);
+                 EXPECT_GT(p["elevation_ft"].get<double>(), 0.0);
+             }
+         }},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

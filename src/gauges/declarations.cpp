@@ -19,7 +19,7 @@ uint64_t forward_install(uint64_t resource) { return panel::element_list_install
 uint64_t forward_initialise() { return panel::element_list(kElementListInitialise, vorn_root()); }
 uint64_t forward_update() { return panel::element_list(kElementListUpdate, vorn_root()); }
 uint64_t forward_generate(uint32_t phase) { return panel::element_list_generate(vorn_root(), phase); }
-uint64_t forward_draw() { return panel::element_list(kElementListDraw, vorn_root()); }
+uint64_t forward_draw() { return panel::element_list(kElementListPlot, vorn_root()); }
 uint64_t forward_kill() { return panel::element_list(kElementListKill, vorn_root()); }
 
 constexpr uint32_t kImageFlags = kImageTransparent | kImageErase | kImageBilinear;

@@ -21,13 +21,13 @@ Fn entry(PanelEntry index) {
 
 }  // namespace detail
 
-inline int32_t register_var(const char* name) {
-    auto fn = detail::entry<RegisterNamedVarFn>(kRegisterNamedVar);
+inline int32_t check_var(const char* name) {
+    auto fn = detail::entry<CheckNamedVarFn>(kCheckNamedVar);
     return fn ? fn(name) : 0;
 }
 
-inline int32_t check_var(const char* name) {
-    auto fn = detail::entry<CheckNamedVarFn>(kCheckNamedVar);
+inline int32_t register_var(const char* name) {
+    auto fn = detail::entry<RegisterNamedVarFn>(kRegisterNamedVar);
     return fn ? fn(name) : 0;
 }
 

@@ -23,18 +23,19 @@ TP_PIN_SIZE(ImportTableRecord, 24);
 
 constexpr uint32_t kPanelServicesImportId = 0x0000000F;
 
-// Entries of the panel-services table; byte offset = index * 8.
+// Entries of the panel-services table; byte offset = index * 8. Named as
+// the host's published gauge SDK names them.
 enum PanelEntry : uint32_t {
     kElementListQuery = 22,
     kElementListInstall = 23,
     kElementListInitialise = 24,
     kElementListUpdate = 25,
     kElementListGenerate = 26,
-    kElementListDraw = 27,
-    kElementListPlot = 28,  // never called by the module
+    kElementListPlot = 27,   // what the module's draw routine forwards to
+    kElementListErase = 28,  // never called by the module
     kElementListKill = 29,
-    kRegisterNamedVar = 49,
-    kCheckNamedVar = 50,
+    kCheckNamedVar = 49,     // the id of a name; -1 when absent
+    kRegisterNamedVar = 50,  // the id a name has, or a new variable's
     kGetNamedVar = 51,
     kGetNamedVarTyped = 52,
     kSetNamedVar = 53,
@@ -44,8 +45,8 @@ enum PanelEntry : uint32_t {
 };
 constexpr uint32_t kPanelEntryCount = 128;
 
-using RegisterNamedVarFn = int32_t (*)(const char* name);
 using CheckNamedVarFn = int32_t (*)(const char* name);
+using RegisterNamedVarFn = int32_t (*)(const char* name);
 using GetNamedVarFn = double (*)(int32_t id);
 using GetNamedVarTypedFn = double (*)(int32_t id, int32_t units);
 using SetNamedVarFn = void (*)(int32_t id, double value);

@@ -73,6 +73,7 @@ struct Raw {
     std::string pauseAt, resumeAt, activeAt, inactiveAt, clicks, layout, settings;
     std::string seconds, count, range, interval, select, maxAge, tolerance;
     std::vector<std::string> gauges, watch;
+    std::string hostProfile;
 };
 
 // The numeric options: what each takes, and its bounds. NaN, infinities
@@ -258,6 +259,13 @@ void add_options(CLI::App& app, Options& o, Raw& raw) {
                    "1000 to 2000 ft below, more than 2000 ft below; none published), with a legend; a fan as a "
                    "navigation display's arc, heading up, range arcs in NM (native build only)")
         ->type_name("FILE.png");
+    app.add_option("--host-profile", raw.hostProfile,
+                   "how the host answers named variables: published (as the host's published SDK does: ids from 0, "
+                   "-1 from check_named_variable for an absent name; default) or ids-from-one (ids from 1, the "
+                   "look-up and the registration at each other's entries, 0 for an absent name)")
+        ->type_name("published|ids-from-one")
+        ->check(CLI::IsMember({"published", "ids-from-one"}).description(""))
+        ->each([&o](const std::string& name) { hostsim::parse_profile(name, o.hostProfile); });
 }
 
 void take_timed_values(Options& o, const Raw& raw, const CLI::App& app) {

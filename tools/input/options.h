@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "hostsim/host.h"
 
 namespace probe {
 
@@ -73,6 +74,7 @@ struct Options {
     std::optional<double> maxAgeMs;
     std::optional<double> toleranceFt;  // of the points file's expected elevations
     bool version = false;  // print the versions and the module's path instead of running
+    hostsim::NamedVarProfile hostProfile = hostsim::NamedVarProfile::Published;
 };
 
 // A file an option names, and the extension an output must have ("" for any).

@@ -5,10 +5,7 @@
 
 namespace probe {
 
-int32_t variable_id(hostsim::Host& host, const std::string& name) {
-    int32_t id = host.check_var(name.c_str());
-    return id ? id : host.register_var(name.c_str());
-}
+int32_t variable_id(hostsim::Host& host, const std::string& name) { return host.register_var(name.c_str()); }
 
 PointWriter::PointWriter(hostsim::Host& host, int count)
     : host_(host), degrees_(host.units_id("degrees")), feet_(host.units_id("feet")) {

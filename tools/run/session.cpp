@@ -203,7 +203,8 @@ public:
     Session(const Options& options, const LiveView& live)
         : options_(options), live_(live), setup_(prepare(options)), timeline_(make_timeline(options)),
           modulePath_(module_path(options)), writer_((check_outputs(options), options.csvFile), setup_.terrain),
-          module_(load(host_, modulePath_)), users_(host_, options.gauges), watch_(options.watch) {
+          module_((host_.set_named_var_profile(options.hostProfile), load(host_, modulePath_))), users_(host_, options.gauges),
+          watch_(options.watch) {
         result_.module = modulePath_;
         result_.terrain = setup_.terrainName;
         result_.probes = options.placesPoints ? setup_.probes.describe()
