@@ -31,8 +31,8 @@ constexpr EntryName kEntries[] = {
     {216, "element_list_plot", true},
     {224, "element_list_erase", false},
     {232, "element_list_kill", true},
-    {392, "check_named_variable", true},
-    {400, "register_named_variable", true},
+    {392, "check_named_variable", false},
+    {400, "register_named_variable", false},
     {408, "get_named_variable_value", true},
     {416, "get_named_variable_typed_value", true},
     {424, "set_named_variable_value", true},
@@ -43,6 +43,7 @@ constexpr EntryName kEntries[] = {
     {584, "aircraft_varget", false},
     {712, "query_pdk", true},
 };
+constexpr uint32_t kCheckEntry = 392 / 8, kRegisterEntry = 400 / 8;
 constexpr uint32_t kUnitsEntry = 568 / 8, kAircraftVarEntry = 576 / 8, kAircraftGetEntry = 584 / 8;
 
 std::string entry_text(uint32_t index) {
@@ -92,10 +93,22 @@ double user_aircraft_get(int32_t var, int32_t units, int32_t) {
     return 0.0;
 }
 
+// A user's gauge is built against the published SDK, so its look-up and
+// registration keep the SDK's entries and its -1 for an absent name under
+// either of the host's profiles; the profile still numbers the ids.
+int32_t user_check(const char* name) {
+    Host& host = panel().host();
+    return host.has_var(name) ? host.check_var(name) : -1;
+}
+
+int32_t user_register(const char* name) { return panel().host().register_var(name); }
+
 std::vector<void*> build_table(Host& host) {
     std::vector<void*> table = unprovided_table(std::make_integer_sequence<uint32_t, kPanelEntryCount>{});
     for (const EntryName& e : kEntries)
         if (e.host) table[e.offset / 8] = host.panel_table()[e.offset / 8];
+    table[kCheckEntry] = reinterpret_cast<void*>(&user_check);
+    table[kRegisterEntry] = reinterpret_cast<void*>(&user_register);
     table[kUnitsEntry] = reinterpret_cast<void*>(&user_units);
     table[kAircraftVarEntry] = reinterpret_cast<void*>(&user_aircraft_var);
     table[kAircraftGetEntry] = reinterpret_cast<void*>(&user_aircraft_get);
