@@ -55,10 +55,11 @@ struct Variables {
 };
 Variables vars;
 
-ID named_variable(const char* name) {
-    ID id = check_named_variable(name);  // 0: no such variable yet
-    return id ? id : register_named_variable(name);
-}
+// register_named_variable answers the existing id when terrain_probe (or
+// any gauge) made the variable first, and makes it otherwise; ids start at
+// 0, so no id may be tested for 0, and check_named_variable's -1 for an
+// absent name is no id at all.
+ID named_variable(const char* name) { return register_named_variable(name); }
 
 ID indexed_variable(const char* prefix, int index) {
     char name[64];
