@@ -118,14 +118,8 @@ bool AsciiGridTerrain::covers(double latitudeRad, double longitudeRad) const {
 double AsciiGridTerrain::elevation_feet(double latitudeRad, double longitudeRad) const {
     if (!covers(latitudeRad, longitudeRad)) return 0.0;
     double column = (degrees(longitudeRad) - west_) / cell_, row = rows_ - (degrees(latitudeRad) - south_) / cell_;
-    double x = std::clamp(column - 0.5, 0.0, static_cast<double>(columns_ - 1));
-    double y = std::clamp(row - 0.5, 0.0, static_cast<double>(rows_ - 1));
-    int c0 = std::max(0, std::min(static_cast<int>(x), columns_ - 2)), c1 = std::min(c0 + 1, columns_ - 1);
-    int r0 = std::max(0, std::min(static_cast<int>(y), rows_ - 2)), r1 = std::min(r0 + 1, rows_ - 1);
-    double fx = x - c0, fy = y - r0;
-    double top = at(r0, c0) * (1 - fx) + at(r0, c1) * fx;
-    double bottom = at(r1, c0) * (1 - fx) + at(r1, c1) * fx;
-    return (top * (1 - fy) + bottom * fy) * kFeetPerMetre;
+    auto cell = [this](int r, int c) { return at(r, c); };
+    return bilinear_at_centres(column, row, columns_, rows_, cell) * kFeetPerMetre;
 }
 
 }  // namespace hostsim

@@ -529,15 +529,8 @@ bool RasterTerrain::covers_degrees(double latitudeDeg, double longitudeDeg) cons
 double RasterTerrain::elevation_metres(double latitudeDeg, double longitudeDeg) const {
     double column = 0, row = 0;
     if (!locate(latitudeDeg, longitudeDeg, column, row)) return 0.0;
-    // Values lie at cell centres, half a cell in from the cell's edges.
-    double x = std::clamp(column - 0.5, 0.0, static_cast<double>(width_ - 1));
-    double y = std::clamp(row - 0.5, 0.0, static_cast<double>(height_ - 1));
-    int c0 = std::max(0, std::min(static_cast<int>(x), width_ - 2)), c1 = std::min(c0 + 1, width_ - 1);
-    int r0 = std::max(0, std::min(static_cast<int>(y), height_ - 2)), r1 = std::min(r0 + 1, height_ - 1);
-    double fx = x - c0, fy = y - r0;
-    double top = cell(r0, c0) * (1 - fx) + cell(r0, c1) * fx;
-    double bottom = cell(r1, c0) * (1 - fx) + cell(r1, c1) * fx;
-    return top * (1 - fy) + bottom * fy;
+    auto at = [this](int r, int c) { return cell(r, c); };
+    return bilinear_at_centres(column, row, width_, height_, at);
 }
 
 double RasterTerrain::elevation_feet(double latitudeRad, double longitudeRad) const {

@@ -2,6 +2,7 @@
 // elevation in feet under a latitude and longitude in radians.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
 namespace hostsim {
@@ -17,6 +18,21 @@ constexpr bool kTerrainFilesAvailable = false;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double radians(double degrees) { return degrees * kPi / 180.0; }
 constexpr double degrees(double radians) { return radians * 180.0 / kPi; }
+
+// A grid's value at a position counted in cells from its west and north
+// edges: each value lies at its cell's centre, bilinear between centres and
+// flat over the outer half cell. cell(row, column) reads the grid.
+template <typename Cell>
+double bilinear_at_centres(double column, double row, int width, int height, const Cell& cell) {
+    double x = std::clamp(column - 0.5, 0.0, static_cast<double>(width - 1));
+    double y = std::clamp(row - 0.5, 0.0, static_cast<double>(height - 1));
+    int c0 = std::max(0, std::min(static_cast<int>(x), width - 2)), c1 = std::min(c0 + 1, width - 1);
+    int r0 = std::max(0, std::min(static_cast<int>(y), height - 2)), r1 = std::min(r0 + 1, height - 1);
+    double fx = x - c0, fy = y - r0;
+    double top = cell(r0, c0) * (1 - fx) + cell(r0, c1) * fx;
+    double bottom = cell(r1, c0) * (1 - fx) + cell(r1, c1) * fx;
+    return top * (1 - fy) + bottom * fy;
+}
 
 class Terrain {
 public:
