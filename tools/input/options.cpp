@@ -288,7 +288,7 @@ void take_timed_values(Options& o, const Raw& raw, const CLI::App& app) {
 }
 
 void take_user_gauges(Options& o, const Raw& raw, const CLI::App& app) {
-    for (const std::string& text : raw.gauges) o.gauges.push_back(parse_gauge_spec(text));
+    for (const std::string& text : raw.gauges) o.gauges.push_back(parse_gauge_request(text));
     for (const std::string& text : raw.watch)
         for (std::string& name : parse_watch_list(text)) o.watch.push_back(std::move(name));
     o.placesPoints = o.gauges.empty() || app.count("--layout") || app.count("--range") || !o.pointsFile.empty();
@@ -348,7 +348,7 @@ std::vector<NamedFile> input_files(const Options& o) {
 
 std::vector<NamedFile> user_gauge_files(const Options& o) {
     std::vector<NamedFile> files;
-    for (const UserGaugeSpec& gauge : o.gauges) files.push_back({"--gauge", gauge.file});
+    for (const UserGaugeRequest& gauge : o.gauges) files.push_back({"--gauge", gauge.file});
     return files;
 }
 
@@ -359,19 +359,19 @@ std::vector<NamedFile> output_files(const Options& o) {
             {"--map", o.mapFile, ".png"}};
 }
 
-UserGaugeSpec parse_gauge_spec(const std::string& text) {
-    UserGaugeSpec spec;
+UserGaugeRequest parse_gauge_request(const std::string& text) {
+    UserGaugeRequest request;
     size_t bang = text.find('!');
     if (bang == std::string::npos || bang == 0 || bang + 1 == text.size() || text[bang + 1] == ':')
         throw UsageError("--gauge takes FILE!NAME[:PARAMETERS], the gauge module and the gauge of its table, not '" +
                          text + "'");
-    spec.file = text.substr(0, bang);
+    request.file = text.substr(0, bang);
     std::string rest = text.substr(bang + 1);
     size_t colon = rest.find(':');
-    spec.name = rest.substr(0, colon);
-    if (colon != std::string::npos) spec.parameters = rest.substr(colon + 1);
-    spec.text = spec.file + "!" + spec.name;
-    return spec;
+    request.name = rest.substr(0, colon);
+    if (colon != std::string::npos) request.parameters = rest.substr(colon + 1);
+    request.text = request.file + "!" + request.name;
+    return request;
 }
 
 std::vector<std::string> parse_watch_list(const std::string& text) {

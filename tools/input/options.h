@@ -33,7 +33,7 @@ struct Setting {
 
 // A gauge of the user's own to host beside terrain_probe's:
 // FILE!NAME[:PARAMETERS] as given to --gauge.
-struct UserGaugeSpec {
+struct UserGaugeRequest {
     std::string file;
     std::string name;
     std::optional<std::string> parameters;  // empty: the gauge gets none
@@ -63,7 +63,7 @@ struct Options {
     std::string renderFile;
     std::string profileFile;
     std::string mapFile;
-    std::vector<UserGaugeSpec> gauges;  // --gauge, in the order given
+    std::vector<UserGaugeRequest> gauges;  // --gauge, in the order given
     std::vector<std::string> watch;     // named variables shown live and summarised
     // Whether probe-host places points of its own; with --gauge and no
     // --layout, --range or --points the user's gauges place them.
@@ -96,7 +96,7 @@ std::vector<NamedFile> output_files(const Options& options);
 // The options, or nothing when the user asked for the help (printed to
 // stdout). Throws UsageError.
 // "FILE!NAME[:PARAMETERS]"; throws UsageError naming --gauge.
-UserGaugeSpec parse_gauge_spec(const std::string& text);
+UserGaugeRequest parse_gauge_request(const std::string& text);
 // "NAME[,NAME...]"; throws UsageError naming --watch.
 std::vector<std::string> parse_watch_list(const std::string& text);
 

@@ -33,21 +33,21 @@ hostsim::AircraftState aircraft_state(const Flight& flight, double seconds, cons
     return state;
 }
 
-UserGauges::UserGauges(hostsim::Host& host, const std::vector<UserGaugeSpec>& specs) : panel_(host) {
-    for (const UserGaugeSpec& spec : specs) {
-        auto loaded = std::find_if(modules_.begin(), modules_.end(), [&](const Loaded& l) { return l.file == spec.file; });
+UserGauges::UserGauges(hostsim::Host& host, const std::vector<UserGaugeRequest>& requests) : panel_(host) {
+    for (const UserGaugeRequest& request : requests) {
+        auto loaded = std::find_if(modules_.begin(), modules_.end(), [&](const Loaded& l) { return l.file == request.file; });
         if (loaded == modules_.end()) {
             try {
-                modules_.push_back({std::make_unique<hostsim::UserModule>(panel_, spec.file), spec.file});
+                modules_.push_back({std::make_unique<hostsim::UserModule>(panel_, request.file), request.file});
             } catch (const hostsim::LoadError& e) {
-                throw FileError("--gauge " + spec.text + ": " + e.what());
+                throw FileError("--gauge " + request.text + ": " + e.what());
             }
             loaded = modules_.end() - 1;
         }
         try {
-            gauges_.push_back({spec, std::make_unique<hostsim::Gauge>(loaded->module->module(), spec.name, spec.parameters)});
+            gauges_.push_back({request, std::make_unique<hostsim::Gauge>(loaded->module->module(), request.name, request.parameters)});
         } catch (const hostsim::LoadError&) {
-            throw FileError("--gauge " + spec.text + ": " + spec.file + " declares no gauge named " + spec.name);
+            throw FileError("--gauge " + request.text + ": " + request.file + " declares no gauge named " + request.name);
         }
     }
 }
@@ -61,7 +61,7 @@ UserGauges::~UserGauges() {
 
 std::vector<std::string> UserGauges::names() const {
     std::vector<std::string> names;
-    for (const Instance& g : gauges_) names.push_back(g.spec.text);
+    for (const Instance& g : gauges_) names.push_back(g.request.text);
     return names;
 }
 
@@ -71,7 +71,7 @@ void UserGauges::init() {
 }
 
 void UserGauges::each_gauge(const char* what, void (hostsim::Gauge::*step)()) {
-    for (Instance& g : gauges_) call_user_gauge(g.spec.text, what, [&] { (g.gauge.get()->*step)(); });
+    for (Instance& g : gauges_) call_user_gauge(g.request.text, what, [&] { (g.gauge.get()->*step)(); });
 }
 
 void UserGauges::install(const hostsim::AircraftState& aircraft) {

@@ -24,7 +24,7 @@ class UserGauges {
 public:
     // Loads every module named (each file once, however many of its gauges
     // are named); throws FileError with the reason.
-    UserGauges(hostsim::Host& host, const std::vector<UserGaugeSpec>& specs);
+    UserGauges(hostsim::Host& host, const std::vector<UserGaugeRequest>& requests);
     ~UserGauges();
     UserGauges(const UserGauges&) = delete;
     UserGauges& operator=(const UserGauges&) = delete;
@@ -51,7 +51,7 @@ private:
         std::string file;
     };
     struct Instance {
-        UserGaugeSpec spec;
+        UserGaugeRequest request;
         std::unique_ptr<hostsim::Gauge> gauge;
     };
     void each_gauge(const char* what, void (hostsim::Gauge::*step)());
