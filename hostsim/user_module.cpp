@@ -98,7 +98,8 @@ double user_aircraft_get(int32_t var, int32_t units, int32_t) {
 // either of the host's profiles; the profile still numbers the ids.
 int32_t user_check(const char* name) {
     Host& host = panel().host();
-    return host.has_var(name) ? host.check_var(name) : -1;
+    int32_t id = host.check_var(name);
+    return id == host.missing_id() ? -1 : id;
 }
 
 int32_t user_register(const char* name) { return panel().host().register_var(name); }
